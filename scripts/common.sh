@@ -1,0 +1,45 @@
+# Shared by the project's scripts: package installation and the build.
+# Sourced, not run.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD="$ROOT/build"
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+# Packages the build, the tests and the show need on Debian 12.
+PACKAGES=(cmake g++ make pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri libegl1
+          libjpeg62-turbo-dev libpng-dev libgtest-dev libbenchmark-dev
+          xvfb xauth xdotool)
+
+# Installs whatever of the given Debian packages is missing: with apt-get as
+# root, through sudo otherwise; without either it prints the install line.
+ensure_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+      sudo=(sudo)
+    else
+      echo "Missing packages: ${missing[*]}" >&2
+      echo "Install them with: apt-get install -y --no-install-recommends ${missing[*]}" >&2
+      exit 1
+    fi
+  fi
+  echo "Installing: ${missing[*]}" >&2
+  "${sudo[@]}" apt-get update -q >&2 || true
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
+    "${missing[@]}" >&2 || { echo "Could not install: ${missing[*]}" >&2; exit 1; }
+}
+
+# Configures (once) and builds the tree in $1 (default build/) with the
+# given extra CMake options. The data directory is the build's own data/.
+build_tree() {
+  local dir=${1:-$BUILD}; shift || true
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$ROOT" -B "$dir" -DDRMORVEL_DATA_DIR="$dir/data/" "$@" >/dev/null
+  fi
+  cmake --build "$dir" -j "$JOBS"
+}

@@ -1,0 +1,150 @@
+// drmorvel-modrender: plays a module through the show's own music engine
+// (device voice operations, loader, replayer, mixer and the audio callback's
+// tick splitting) and writes the sound to a WAV file. No audio device is
+// opened; the file holds exactly the bytes the audio callback produced.
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "assets/module_file.h"
+#include "player/player.h"
+#include "sound/sound.h"
+
+namespace {
+
+constexpr int kBufferFrames = 2048;  // what the show asks SDL for
+
+constexpr char kUsage[] =
+    "usage: drmorvel-modrender [--mode 1|2] [--seconds S] [--timeline FILE] MODULE OUT.wav\n"
+    "  --mode 2      16-bit signed mono at 44100 Hz (default)\n"
+    "  --mode 1      8-bit unsigned mono at 22050 Hz\n"
+    "  --seconds S   length of the rendering in seconds (default 180)\n"
+    "  --timeline F  write one line per player tick: tick number, tab, song position\n";
+
+std::FILE* timeline = nullptr;
+long tick_count = 0;
+
+void log_tick() {
+  ++tick_count;
+  std::fprintf(timeline, "%ld\t%d\n", tick_count, pt_position());
+}
+
+void put_le(uint8_t* p, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void wav_header(uint8_t* h, uint32_t rate, uint32_t bits, uint32_t data_bytes) {
+  std::memcpy(h, "RIFF", 4);
+  put_le(h + 4, 36 + data_bytes, 4);
+  std::memcpy(h + 8, "WAVEfmt ", 8);
+  put_le(h + 16, 16, 4);
+  put_le(h + 20, 1, 2);  // PCM
+  put_le(h + 22, 1, 2);  // mono
+  put_le(h + 24, rate, 4);
+  put_le(h + 28, rate * bits / 8, 4);
+  put_le(h + 32, bits / 8, 2);
+  put_le(h + 34, bits, 2);
+  std::memcpy(h + 36, "data", 4);
+  put_le(h + 40, data_bytes, 4);
+}
+
+int usage(const char* problem) {
+  if (problem) std::fprintf(stderr, "drmorvel-modrender: %s\n", problem);
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int mode = kSound16Bit;
+  double seconds = 180.0;
+  const char* timeline_path = nullptr;
+  const char* positional[2] = {nullptr, nullptr};
+  int positional_count = 0;
+
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "--mode" || arg == "--seconds" || arg == "--timeline") {
+      if (i + 1 >= argc) return usage("option needs a value");
+      const char* value = argv[++i];
+      if (arg == "--mode") {
+        if (std::strcmp(value, "1") == 0) mode = kSound8Bit;
+        else if (std::strcmp(value, "2") == 0) mode = kSound16Bit;
+        else return usage("--mode takes 1 or 2");
+      } else if (arg == "--seconds") {
+        char* end = nullptr;
+        errno = 0;
+        seconds = std::strtod(value, &end);
+        if (errno != 0 || end == value || *end != '\0' || !std::isfinite(seconds) || seconds < 0 ||
+            seconds > 24 * 3600)
+          return usage("--seconds takes a number of seconds from 0 to 86400");
+      } else {
+        timeline_path = value;
+      }
+    } else if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return usage("unknown option");
+    } else {
+      if (positional_count == 2) return usage("too many arguments");
+      positional[positional_count++] = argv[i];
+    }
+  }
+  if (positional_count != 2) return usage("MODULE and OUT.wav are needed");
+
+  const long size = read_module_file(positional[0]);
+  if (size < 0) {
+    std::fprintf(stderr, "drmorvel-modrender: cannot open %s: %s\n", positional[0], std::strerror(errno));
+    return 2;
+  }
+
+  snd_open_offline(mode);
+  snd_pacing_init(50);
+  if (!pt_load(module_buffer, kModuleBufferSize)) {
+    std::fprintf(stderr, "%s\n", song.error_text);
+    return 1;
+  }
+
+  if (timeline_path) {
+    timeline = std::fopen(timeline_path, "w");
+    if (!timeline) {
+      std::fprintf(stderr, "drmorvel-modrender: cannot write %s: %s\n", timeline_path, std::strerror(errno));
+      return 2;
+    }
+    snd_set_tick_observer(log_tick);
+  }
+
+  std::FILE* out = std::fopen(positional[1], "wb");
+  if (!out) {
+    std::fprintf(stderr, "drmorvel-modrender: cannot write %s: %s\n", positional[1], std::strerror(errno));
+    return 2;
+  }
+  const uint32_t rate = mode == kSound8Bit ? 22050 : 44100;
+  const uint32_t width = mode == kSound8Bit ? 1 : 2;
+  const uint64_t frames = static_cast<uint64_t>(std::llround(seconds * rate));
+  uint8_t header[44];
+  wav_header(header, rate, width * 8, static_cast<uint32_t>(frames * width));
+  bool ok = std::fwrite(header, 1, sizeof header, out) == sizeof header;
+
+  uint8_t stream[kBufferFrames * 2];
+  for (uint64_t done = 0; ok && done < frames;) {
+    const uint64_t left = frames - done;
+    const int count = static_cast<int>(left < kBufferFrames ? left : kBufferFrames);
+    snd_audio_callback(nullptr, stream, count * static_cast<int>(width));
+    ok = std::fwrite(stream, width, static_cast<size_t>(count), out) == static_cast<size_t>(count);
+    done += static_cast<uint64_t>(count);
+  }
+  if (std::fclose(out) != 0) ok = false;
+  if (timeline && std::fclose(timeline) != 0) ok = false;
+  if (!ok) {
+    std::fprintf(stderr, "drmorvel-modrender: writing %s failed: %s\n", positional[1], std::strerror(errno));
+    return 2;
+  }
+  return 0;
+}
