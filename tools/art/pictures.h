@@ -1,0 +1,19 @@
+// The show's seven pictures, painted in code: procedural art, gradients,
+// shapes and text from a small built-in font.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Picture {
+  std::string name;  // file name in the data directory
+  int width;
+  int height;
+  std::vector<uint8_t> rgb;  // rows top first, 3 bytes per pixel
+};
+
+// The seven pictures in TextureTable order: "funkka.jpg", "funker.jpg",
+// "70skugga.jpg", "morvelite.jpg", "tahti.jpg", "tekstit.jpg", "miehet.jpg".
+// Deterministic, pixel for pixel.
+std::vector<Picture> paint_pictures();
