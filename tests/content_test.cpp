@@ -1,0 +1,165 @@
+// The show's own music and pictures: properties the storyboard relies on.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "art/pictures.h"
+#include "assets/module_file.h"
+#include "music/zurivovariv.h"
+#include "player/player.h"
+#include "sound/sound.h"
+
+namespace {
+
+constexpr int kPulses[] = {400,  407,  409,  416,  427,  432,  439,  441,  448,  500,  507,  509,  516,
+                           527,  700,  716,  732,  748,  800,  816,  832,  848,  900,  916,  932,  948,
+                           1000, 1016, 1032, 1048, 1100, 1116, 1132, 1148, 1200, 1216, 1232, 1248, 1300,
+                           1316, 1332, 1348, 1400, 1416, 1432, 1448, 1500, 1516, 1532, 1548, 1600, 1616,
+                           1632, 1648, 1700, 1716, 1732, 1748, 1800, 1816, 1832, 1848};
+constexpr int kFlashes[] = {100,  200,  232,  300,  332,  400,  416,  432,  448,  500,  512,  524,
+                            600,  800,  816,  832,  848,  900,  916,  932,  948,  1000, 1016, 1032,
+                            1048, 1300, 1316, 1332, 1348, 1400, 1416, 1432, 1448, 1600, 1616, 1632,
+                            1648, 1700, 1716, 1732, 1748, 1800, 1816, 1832, 1848};
+
+class Music : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bytes = compose_zurivovariv();
+    ASSERT_LE(bytes.size(), kModuleBufferSize);
+    std::memset(module_buffer, 0, kModuleBufferSize);
+    std::memcpy(module_buffer, bytes.data(), bytes.size());
+    ASSERT_EQ(snd_open_offline(kSound16Bit), 1);
+    snd_pacing_init(50);
+    pacing.tick_remainder = 0;
+    ASSERT_EQ(pt_load(module_buffer, kModuleBufferSize), 1);
+  }
+
+  // Cells of the row the song plays at this position (order * 100 + row).
+  const NoteCell* row_at(int position) const {
+    const NoteCell* pattern = song.patterns[song.order_table[position / 100]];
+    return pattern + (position % 100) * 4;
+  }
+
+  std::vector<uint8_t> bytes;
+};
+
+TEST_F(Music, IsAFourChannelModuleLongEnoughForTheShow) {
+  EXPECT_EQ(0, std::memcmp(bytes.data() + 1080, "M.K.", 4));
+  EXPECT_EQ(song.channel_count, 4u);
+  EXPECT_GE(song.song_length, 20);
+  EXPECT_EQ(bytes, compose_zurivovariv()) << "the composition must be deterministic";
+}
+
+TEST_F(Music, PassesTheLastPositionAfterAboutTwoAndAHalfMinutes) {
+  long ticks = 0;
+  while (pt_position() <= 1920 && ticks < 50 * 600) {
+    pt_play();
+    ++ticks;
+  }
+  const double seconds = ticks / 50.0;
+  EXPECT_GT(seconds, 135.0);
+  EXPECT_LT(seconds, 165.0);
+  EXPECT_EQ(player.speed, 6) << "the song keeps speed 6: a row is 0.12 s";
+}
+
+TEST_F(Music, EveryPulseAndFlashLandsOnADrumHit) {
+  auto is_drum = [](const NoteCell& c) { return (c.sample == 1 || c.sample == 2) && c.note <= 83; };
+  for (int position : kPulses)
+    EXPECT_TRUE(std::any_of(row_at(position), row_at(position) + 4, is_drum)) << "pulse at " << position;
+  for (int position : kFlashes)
+    EXPECT_TRUE(std::any_of(row_at(position), row_at(position) + 4, is_drum)) << "flash at " << position;
+}
+
+TEST_F(Music, UsesTheReplayersEffectsAsMusiciansDo) {
+  std::set<int> used;  // effect number, or 0xE0 + sub-command
+  for (int order = 0; order < song.song_length; ++order)
+    for (int i = 0; i < 64 * 4; ++i) {
+      const NoteCell& c = song.patterns[song.order_table[order]][i];
+      if (c.effect == 0xE) used.insert(0xE0 + (c.param >> 4));
+      else if (c.effect != 0 || c.param != 0) used.insert(c.effect);
+    }
+  for (int effect : {0x0, 0x1, 0x2, 0x3, 0x4, 0xA, 0xC, 0x9})
+    EXPECT_TRUE(used.count(effect)) << "effect " << std::hex << effect;
+  EXPECT_TRUE(used.count(0xE9) || used.count(0xED)) << "retrigger or note delay";
+  EXPECT_TRUE(used.count(0xB) || used.count(0xD)) << "position jump or pattern break";
+  EXPECT_FALSE(used.count(0xF)) << "no speed changes: the show keeps a fixed pace";
+}
+
+TEST_F(Music, LoopsContinueTheWaveAcrossTheWrap) {
+  int looped = 0;
+  for (int k = 1; k <= 31; ++k) {
+    const SampleSlot& s = sample_slots[k];
+    if (!s.looped) continue;
+    ++looped;
+    // The mixer wraps from the loop end back to one byte after the start, so
+    // the byte at the end must carry on from the one at the start.
+    EXPECT_EQ(s.data[s.loop_end], s.data[s.loop_start]) << "sample " << k;
+    EXPECT_LE(s.loop_end, s.length);
+  }
+  EXPECT_GE(looped, 3) << "bass, lead and pad loop";
+}
+
+TEST_F(Music, NeverClipsTheOutput) {
+  uint8_t stream[4096];
+  long clipped = 0, longest = 0, run = 0;
+  for (int call = 0; call < 44100 * 150 / 2048; ++call) {
+    snd_audio_callback(nullptr, stream, sizeof stream);
+    for (size_t i = 0; i < sizeof stream; i += 2) {
+      const int16_t s = static_cast<int16_t>(stream[i] | (stream[i + 1] << 8));
+      if (s == 32767 || s == -32768) {
+        ++clipped;
+        longest = std::max(longest, ++run);
+      } else {
+        run = 0;
+      }
+    }
+  }
+  EXPECT_EQ(clipped, 0) << "longest clipped run " << longest;
+}
+
+TEST(Pictures, SevenDistinctPicturesInTableOrder) {
+  const std::vector<Picture> pictures = paint_pictures();
+  const char* names[] = {"funkka.jpg", "funker.jpg", "70skugga.jpg", "morvelite.jpg",
+                         "tahti.jpg",  "tekstit.jpg", "miehet.jpg"};
+  ASSERT_EQ(pictures.size(), 7u);
+  bool odd_width = false;
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    EXPECT_EQ(pictures[i].name, names[i]);
+    EXPECT_EQ(pictures[i].rgb.size(), static_cast<size_t>(pictures[i].width) * pictures[i].height * 3);
+    odd_width = odd_width || (pictures[i].width * 3) % 4 != 0;
+    for (size_t j = 0; j < i; ++j) EXPECT_NE(pictures[i].rgb, pictures[j].rgb);
+  }
+  EXPECT_TRUE(odd_width) << "one picture's rows must not be a multiple of four bytes";
+}
+
+double mean_brightness(const Picture& p, int y0, int y1) {
+  double sum = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = 0; x < p.width * 3; ++x) sum += p.rgb[static_cast<size_t>(y) * p.width * 3 + x];
+  return sum / ((y1 - y0) * p.width * 3.0 * 255.0);
+}
+
+TEST(Pictures, FlashesAreBrightShapesOnBlackAndFullFramesFillTheFrame) {
+  const std::vector<Picture> pictures = paint_pictures();
+  for (int flash : {2, 4}) {  // added onto the frame: mostly black, with a bright core
+    const Picture& p = pictures[flash];
+    EXPECT_LT(mean_brightness(p, 0, p.height), 0.35) << p.name;
+    EXPECT_LT(mean_brightness(p, 0, 4), 0.05) << p.name << " top edge is black";
+  }
+  for (int full : {0, 1, 3}) EXPECT_GT(mean_brightness(pictures[full], 0, pictures[full].height), 0.2);
+}
+
+TEST(Pictures, TextCarriesOneLineInEachQuarter) {
+  const std::vector<Picture> pictures = paint_pictures();
+  const Picture& text = pictures[5];
+  for (int quarter = 0; quarter < 4; ++quarter) {
+    const int y0 = quarter * text.height / 4;
+    EXPECT_GT(mean_brightness(text, y0, y0 + text.height / 4), 0.04) << "quarter " << quarter;
+    EXPECT_LT(mean_brightness(text, y0, y0 + 2), 0.02) << "quarter " << quarter << " starts black";
+  }
+}
+
+}  // namespace
