@@ -214,17 +214,6 @@ TEST(DroppingStripsGl, RestingStripsShowThePictureUpright)
     expect_no_gl_error();
 }
 
-TEST(DroppingStripsGl, NegativeTimeDrawsNothingButSetsState)
-{
-    start_frame();
-    glDisable(GL_TEXTURE_2D);
-    draw_dropping_strips(-1.0, static_cast<int>(bands_texture));
-    for (const Rgb& p : read_frame()) ASSERT_EQ(p.r + p.g + p.b, 0);
-    EXPECT_TRUE(enabled(GL_TEXTURE_2D));
-    EXPECT_EQ(get_int(GL_BLEND_SRC), GL_ONE);
-    expect_frame_matrix();
-}
-
 TEST(TileFieldsGl, BlendColourTextureAndMatrixLeftBehind)
 {
     struct Case {
@@ -425,64 +414,6 @@ TEST(CubeFieldGl, TwoLightColoursBlackEdgesAndStateLeft)
     EXPECT_FLOAT_EQ(diffuse[1], 1.0f);
     glPopMatrix();
     expect_frame_matrix();
-    expect_no_gl_error();
-}
-
-TEST(CubeFieldGl, EmptyFieldDrawsNothingAndSmallValuesTouchNoState)
-{
-    start_frame(0.5f);
-    glDisable(GL_LIGHT0);
-    glDisable(GL_LIGHT1);
-    glLineWidth(5.0f);
-    glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
-    // No value above 0.8 (and the scale test of the iso level leaves the
-    // field alone): nothing is drawn, lights and depth are still set.
-    glPushMatrix();
-    clear_blob_field();
-    glDisable(GL_TEXTURE_2D);
-    draw_cube_field(0.7f);
-    for (const Rgb& p : read_frame()) ASSERT_EQ(p.r, 128);
-    EXPECT_TRUE(enabled(GL_LIGHT0));
-    EXPECT_TRUE(enabled(GL_LIGHT1));
-    EXPECT_TRUE(enabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(enabled(GL_LIGHTING));
-    EXPECT_FLOAT_EQ(get_float(GL_LINE_WIDTH), 5.0f);
-    glPopMatrix();
-
-    glEnable(GL_LIGHTING);
-    draw_field_cube(0.0f, 0, 0, 0);
-    draw_field_cube(-1.0f, 0, 0, 0);
-    EXPECT_TRUE(enabled(GL_LIGHTING));
-    EXPECT_FLOAT_EQ(get_float(GL_LINE_WIDTH), 5.0f);
-    expect_colour(0.25f, 0.5f, 0.75f, 1.0f);
-    glDisable(GL_LIGHTING);
-    expect_no_gl_error();
-}
-
-TEST(IsoSurfaceGl, UnlitSurfaceColouredMagentaToCyan)
-{
-    start_frame();
-    glPushMatrix();
-    glTranslatef(0.0f, 0.0f, -28.0f);
-    glDisable(GL_TEXTURE_2D);
-    glEnable(GL_DEPTH_TEST);
-    compute_blob_field(0.4f);
-    draw_iso_surface(0.8f);
-    const auto frame = read_frame();
-    int surface = 0;
-    for (const Rgb& p : frame) {
-        if (p.r + p.g + p.b == 0) continue;
-        ++surface;
-        // Full blue, red and green sharing the rest between them.
-        ASSERT_EQ(p.b, 255);
-        ASSERT_NEAR(p.r + p.g, 255, 2);
-    }
-    EXPECT_GT(surface, 50);
-    EXPECT_FALSE(enabled(GL_LIGHTING));
-    EXPECT_TRUE(enabled(GL_DEPTH_TEST));
-    glPopMatrix();
-    expect_frame_matrix();
-    glDisable(GL_DEPTH_TEST);
     expect_no_gl_error();
 }
 
