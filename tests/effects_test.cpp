@@ -220,6 +220,17 @@ TEST_F(EffectTest, VibratoWaveforms) {
   EXPECT_EQ(player.vibrato_waveform, 2);
 }
 
+TEST_F(EffectTest, VibratoBelowPeriodZeroStandsStill) {
+  play({cell(1, 83, 0x4, 0x8F), cell(0, kNone, 0x4, 0x00)});
+  row();
+  tick(0);
+  const int sent[5] = {7, -2, 7, 28, 49};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(tick(0), "period " + std::to_string(sent[i]));
+    EXPECT_EQ(player_voices[0].step == 0 && player_voices[0].step_fraction == 0, sent[i] <= 0);
+  }
+}
+
 TEST_F(EffectTest, Tremolo) {
   play({cell(1, 36, 0x7, 0x48), cell(0, kNone, 0x7, 0x00), cell(0, kNone, 0xE, 0x71),
         cell(0, kNone, 0x7, 0x00)},
