@@ -67,6 +67,11 @@ bool next_row() {
   if (delayed) return false;
 
   ++player.row;
+  // A pattern loop aims one row before its start. When a channel takes its
+  // start from a row that an earlier channel's loop has already sent back
+  // to -1, its own loop aims at -2, and the row would land before the
+  // pattern: such a row starts the pattern at its first row instead.
+  if (player.row < 0) player.row = 0;
   if (player.row > 63) {
     player.row = player.break_row;
     player.break_row = 0;

@@ -49,14 +49,12 @@ uint32_t snd_timer_tick(uint32_t interval, void*) {
   return interval;
 }
 
-void snd_audio_callback(void*, uint8_t* stream, int len) {
-  const int is16 = sound.sound_mode == kSound16Bit;
-  if (sound.sound_mode != kSound8Bit && !is16) return;
-  const int spt = snd_samples_per_tick();
-  if (spt <= 0 || len <= 0) return;
-  const int width = is16 ? 2 : 1;
-  const int n = len / width;
+namespace {
 
+// Fills n samples of the stream: first the rest of the tick the previous
+// call started, then one tick per spt samples, each mixed right after it.
+void fill(uint8_t* stream, int n, int is16, int spt) {
+  const int width = is16 ? 2 : 1;
   int done = 0;
   // Finish the tick the previous call started. A stream shorter than that
   // remainder takes only part of it and leaves the rest for the next call.
@@ -76,4 +74,32 @@ void snd_audio_callback(void*, uint8_t* stream, int len) {
   player_tick();
   snd_mix(stream + done * width, n - done, is16);
   pacing.tick_remainder = spt - (n - done);
+}
+
+}  // namespace
+
+void snd_audio_callback(void*, uint8_t* stream, int len) {
+  const int is16 = sound.sound_mode == kSound16Bit;
+  if (sound.sound_mode != kSound8Bit && !is16) return;
+  const int spt = snd_samples_per_tick();
+  if (spt <= 0 || len <= 0) return;
+  if (!is16) {
+    fill(stream, len, 0, spt);
+    return;
+  }
+  // SDL asks for whole samples, but a caller cutting the stream at odd
+  // bytes gets the same bytes: a sample split between two calls is mixed
+  // once, and its high byte waits for the next call.
+  if (pacing.pending_byte >= 0) {
+    *stream++ = static_cast<uint8_t>(pacing.pending_byte);
+    pacing.pending_byte = -1;
+    if (--len == 0) return;
+  }
+  if (len >= 2) fill(stream, len / 2, 1, spt);
+  if (len % 2 != 0) {
+    uint8_t split[2];
+    fill(split, 1, 1, spt);
+    stream[len - 1] = split[0];
+    pacing.pending_byte = split[1];
+  }
 }

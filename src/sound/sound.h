@@ -141,6 +141,7 @@ struct PacingState {
   int ticks_per_second = 0;
   int tick_period = 0;     // milliseconds
   int tick_remainder = 0;  // samples of the last started tick still to mix
+  int pending_byte = -1;   // high byte of a 16-bit sample cut by the last call; -1: none
 };
 extern PacingState pacing;
 

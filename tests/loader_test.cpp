@@ -1,0 +1,339 @@
+// The module loader and the period table.
+
+#include <cstring>
+
+#include "recording_device.h"
+
+namespace {
+
+using LoaderTest = PlayerTest;
+
+constexpr char kUnknownType[] = "pt_takemod error: unknown module type!";
+
+// Offset of the data of a defined sample from the image start.
+size_t data_offset(const std::vector<uint8_t>& image, const DefineCall& d) {
+  return static_cast<size_t>(reinterpret_cast<const uint8_t*>(d.data) - image.data());
+}
+
+TEST_F(LoaderTest, EveryFormatTagGivesItsChannelsAndPatternSize) {
+  const std::pair<const char*, uint32_t> tags[] = {
+      {"2CHN", 2},   {"4CHN", 4},   {"M.K.", 4},   {"M!K!", 4},   {"FLT4", 4},   {"FLT8", 8},
+      {"OCTA", 8},   {"6CHN", 6},   {"8CHN", 8},   {"10CH", 10},  {"12CH", 12},  {"14CH", 14},
+      {"16CH", 16},  {"18CH", 18},  {"20CH", 20},  {"22CH", 22},  {"24CH", 24},  {"26CH", 26},
+      {"28CH", 28},  {"30CH", 30},  {"32CH", 32}};
+  for (auto [tag, n] : tags) {
+    SCOPED_TRACE(tag);
+    ModuleBuilder m(tag, static_cast<int>(n));
+    m.order({0, 1}).sample(1, {1, 2, 3, 4});
+    define_log.clear();
+    ASSERT_EQ(load(m), 1);
+    EXPECT_EQ(song.channel_count, n);
+    ASSERT_EQ(define_log.size(), 1u);
+    // Two patterns of 64 rows of n four-byte cells, then the sample data.
+    EXPECT_EQ(data_offset(image, define_log[0]), 1084 + 2 * n * 256);
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(song.patterns[1]) - image.data(), 1084 + n * 256);
+  }
+}
+
+TEST_F(LoaderTest, UnknownTagFailsAfterReadingTheHeaders) {
+  for (const char* tag : {"STOP", "m.k.", "M.k.", "M.K ", "\0\0\0\0", "33CH"}) {
+    SCOPED_TRACE(tag);
+    ModuleBuilder m(std::string(tag, 4), 4);
+    m.sample(3, {1, 2}, 80, 0x1A);
+    m.song_length = 5;
+    m.restart = 2;
+    m.order({9, 3});
+    m.cell(0, 0, 0, 1, note_period(24));
+    SetUp();
+    sound.voice_count = 17;
+    EXPECT_EQ(load(m), 0);
+    EXPECT_STREQ(song.error_text, kUnknownType);
+    EXPECT_EQ(song.channel_count, 0u);
+    EXPECT_EQ(song.song_length, 5);
+    EXPECT_EQ(song.restart_position, 2u);
+    EXPECT_EQ(song.order_table[0], 9);
+    EXPECT_EQ(song.samples[3].volume, 64u);
+    EXPECT_EQ(song.samples[3].finetune, 10u);
+    // Nothing defined, no pattern unpacked, the voice count left as it was.
+    EXPECT_TRUE(define_log.empty());
+    EXPECT_EQ(sound.voice_count, 17);
+    EXPECT_EQ(image[1084], 0x03);  // raw period 856 = 0x358 still in place
+    // The player stays idle at position 0.
+    EXPECT_EQ(pt_position(), 0);
+    EXPECT_EQ(tick(), "");
+    EXPECT_EQ(pt_position(), 0);
+  }
+}
+
+TEST_F(LoaderTest, HighestPatternCountsAllOrderEntries) {
+  // Song length 1 with order 0, 7: patterns 0..7 are in the file.
+  ModuleBuilder m("M.K.", 4);
+  m.order({0, 7}).sample(1, {5, 6});
+  m.cell(7, 63, 3, 2, note_period(36), 0xA, 0x12);
+  ASSERT_EQ(load(m), 1);
+  EXPECT_EQ(song.highest_pattern, 7);
+  ASSERT_EQ(define_log.size(), 1u);
+  EXPECT_EQ(data_offset(image, define_log[0]), 1084u + 8 * 1024);
+  const NoteCell& last = song.patterns[7][63 * 4 + 3];
+  EXPECT_EQ(last.sample, 2);
+  EXPECT_EQ(last.note, 36);
+  EXPECT_EQ(last.effect, 0xA);
+  EXPECT_EQ(last.param, 0x12);
+
+  // An all-zero order table: one pattern.
+  ModuleBuilder one("M.K.", 4);
+  one.sample(1, {5, 6});
+  define_log.clear();
+  ASSERT_EQ(load(one), 1);
+  EXPECT_EQ(song.highest_pattern, 0);
+  EXPECT_EQ(data_offset(image, define_log[0]), 1084u + 1024);
+}
+
+TEST_F(LoaderTest, SampleHeadersAndDefinitions) {
+  ModuleBuilder m("M.K.", 4);
+  m.sample(1, std::vector<int8_t>(20, 1), 80, 0x1A);           // volume 80, finetune byte 0x1A
+  m.sample(2, std::vector<int8_t>(8, 2));                       // repeat of one word: no loop
+  // sample 3 has length 0
+  m.sample(4, std::vector<int8_t>(600, 4), 33, 0x07, 100, 2);  // loop 200..204
+  m.sample(31, std::vector<int8_t>(10, 31), 64, 0, 1, 3);      // loop 2..8
+  ASSERT_EQ(load(m), 1);
+  EXPECT_EQ(song.samples[1].volume, 64u);
+  EXPECT_EQ(song.samples[1].finetune, 10u);
+  EXPECT_EQ(song.samples[1].length, 20u);
+  EXPECT_EQ(song.samples[4].repeat_start, 200u);
+  EXPECT_EQ(song.samples[4].repeat_length, 4u);
+  EXPECT_EQ(song.samples[4].volume, 33u);
+  EXPECT_EQ(song.samples[4].finetune, 7u);
+
+  ASSERT_EQ(define_log.size(), 4u);
+  const uint32_t base = 1084 + 1024;
+  const DefineCall& s1 = define_log[0];
+  EXPECT_EQ(s1.slot, 1);
+  EXPECT_EQ(data_offset(image, s1), base);
+  EXPECT_EQ(s1.length, 20u);
+  EXPECT_EQ(s1.looped, 0);
+  const DefineCall& s2 = define_log[1];
+  EXPECT_EQ(s2.slot, 2);
+  EXPECT_EQ(data_offset(image, s2), base + 20);
+  EXPECT_EQ(s2.looped, 0);
+  // The empty sample 3 takes no bytes: sample 4 follows sample 2 directly.
+  const DefineCall& s4 = define_log[2];
+  EXPECT_EQ(s4.slot, 4);
+  EXPECT_EQ(data_offset(image, s4), base + 28);
+  EXPECT_EQ(s4.length, 600u);
+  EXPECT_EQ(s4.loop_start, 200u);
+  EXPECT_EQ(s4.loop_end, 204u);
+  EXPECT_EQ(s4.looped, 1);
+  const DefineCall& s31 = define_log[3];
+  EXPECT_EQ(s31.slot, 31);
+  EXPECT_EQ(data_offset(image, s31), base + 628);
+  EXPECT_EQ(s31.loop_start, 2u);
+  EXPECT_EQ(s31.loop_end, 8u);
+  EXPECT_EQ(s31.looped, 1);
+  // The slots hold the definitions and the voice count is the channel count.
+  EXPECT_EQ(sample_slots[4].loop_end, 204u);
+  EXPECT_EQ(sound.voice_count, 4);
+}
+
+TEST_F(LoaderTest, VoiceCountIsSetAfterTheSamples) {
+  ModuleBuilder m("6CHN", 6);
+  m.sample(1, {1, 2});
+  image = m.build();
+  image.resize(image.size() + 16);
+  device_log.clear();
+  ASSERT_EQ(pt_takemod(image.data(), image.size()), 1);
+  ASSERT_FALSE(device_log.empty());
+  EXPECT_EQ(device_log.back(), "voices 6");
+  EXPECT_EQ(define_log.size(), 1u);
+}
+
+TEST_F(LoaderTest, RestartPositionAndSongLength) {
+  const std::pair<int, uint32_t> restarts[] = {{0, 0}, {126, 126}, {127, 0}, {200, 0}};
+  for (auto [byte, expected] : restarts) {
+    ModuleBuilder m("M.K.", 4);
+    m.restart = static_cast<uint8_t>(byte);
+    ASSERT_EQ(load(m), 1);
+    EXPECT_EQ(song.restart_position, expected) << byte;
+  }
+  ModuleBuilder m("M.K.", 4);
+  m.song_length = 200;  // more than the order table holds
+  ASSERT_EQ(load(m), 1);
+  EXPECT_EQ(song.song_length, 128);
+}
+
+TEST_F(LoaderTest, NoteSearchAndCellUnpacking) {
+  const std::pair<int, int> periods[] = {{856, 24}, {855, 25},  {428, 36}, {3424, 0}, {4000, 0},
+                                         {4095, 0}, {3423, 1},  {28, 83},  {29, 83},  {27, 84},
+                                         {1, 84},   {0, 84},    {113, 59}, {907, 23}};
+  ModuleBuilder m("M.K.", 4);
+  int i = 0;
+  for (auto [period, note] : periods) {
+    m.cell(0, i / 4, i % 4, 0, period);
+    ++i;
+  }
+  ASSERT_EQ(load(m), 1);
+  i = 0;
+  for (auto [period, note] : periods) {
+    EXPECT_EQ(song.patterns[0][i].note, note) << "period " << period;
+    ++i;
+  }
+
+  // A raw cell 0x10 0x00 0x3C 0x05: sample 19, no note, effect C, parameter 5.
+  ModuleBuilder raw("M.K.", 4);
+  std::vector<uint8_t> bytes = raw.build();
+  const uint8_t cell[4] = {0x10, 0x00, 0x3C, 0x05};
+  std::memcpy(&bytes[1084], cell, 4);
+  const uint8_t highest[4] = {0xF3, 0x58, 0xFE, 0xFF};  // sample 255, period 856, effect E, param FF
+  std::memcpy(&bytes[1088], highest, 4);
+  image = bytes;
+  ASSERT_EQ(pt_takemod(image.data(), image.size()), 1);
+  const NoteCell& a = song.patterns[0][0];
+  EXPECT_EQ(a.sample, 19);
+  EXPECT_EQ(a.note, 84);
+  EXPECT_EQ(a.effect, 12);
+  EXPECT_EQ(a.param, 5);
+  const NoteCell& b = song.patterns[0][1];
+  EXPECT_EQ(b.sample, 255);
+  EXPECT_EQ(b.note, 24);
+  EXPECT_EQ(b.effect, 14);
+  EXPECT_EQ(b.param, 255);
+}
+
+// What the loader does with values the file format allows but the player
+// cannot use.
+TEST_F(LoaderTest, OutOfRangeOrderEntriesPlayAsPatternZero) {
+  ModuleBuilder m("2CHN", 2);
+  m.song_length = 3;
+  m.order({1, 200, 255});
+  m.sample(1, {1, 2});
+  m.cell(0, 0, 0, 0, note_period(30));
+  m.cell(1, 0, 0, 0, note_period(40));
+  ASSERT_EQ(load(m), 1);
+  // Entries above 127 do not make the file hold 201 patterns.
+  EXPECT_EQ(song.highest_pattern, 1);
+  EXPECT_EQ(data_offset(image, define_log[0]), 1084u + 2 * 512);
+  EXPECT_EQ(song.order_table[1], 0);
+  EXPECT_EQ(song.order_table[2], 0);
+  // Orders 1 and 2 play pattern 0.
+  EXPECT_EQ(tick(0), "period 339, offset 0");  // order 0: pattern 1
+  player.row = 63;                             // straight to the end of the pattern
+  player.tick = 5;
+  EXPECT_EQ(tick(0), "period 604, offset 0");  // order 1: pattern 0
+  EXPECT_EQ(pt_position(), 100);
+}
+
+TEST_F(LoaderTest, PatternsPastTheImageAreRejected) {
+  ModuleBuilder m("M.K.", 4);
+  m.order({0, 3});
+  m.pattern_count = 2;  // the file says four patterns but holds two
+  image = m.build();
+  EXPECT_EQ(pt_takemod(image.data(), image.size()), 0);
+  EXPECT_EQ(song.channel_count, 0u);
+  ASSERT_NE(song.error_text, nullptr);
+  EXPECT_EQ(std::string(song.error_text).rfind("pt_takemod error: ", 0), 0u);
+  EXPECT_TRUE(define_log.empty());
+
+  // Shorter than the fixed header.
+  std::vector<uint8_t> tiny(1083, 0);
+  std::memcpy(&tiny[1076], "M.K.", 4);
+  EXPECT_EQ(pt_takemod(tiny.data(), tiny.size()), 0);
+  EXPECT_EQ(song.channel_count, 0u);
+}
+
+TEST_F(LoaderTest, SamplesPastTheImageAreCutKeepingTwoGuardBytes) {
+  ModuleBuilder m("M.K.", 4);
+  m.sample(1, std::vector<int8_t>(100, 1), 64, 0, 10, 40);  // loop 20..100
+  m.sample(2, std::vector<int8_t>(100, 2), 64, 0, 0, 50);   // loop 0..100
+  m.sample(3, std::vector<int8_t>(100, 3));
+  image = m.build();
+  const size_t base = 1084 + 1024;
+  // Sample 1 whole, then 60 bytes where sample 2 should have 100: it keeps
+  // 58, and its loop is cut to its new end. Nothing is left for sample 3.
+  image.resize(base + 100 + 60);
+  ASSERT_EQ(pt_takemod(image.data(), image.size()), 1);
+  ASSERT_EQ(define_log.size(), 2u);
+  EXPECT_EQ(define_log[0].length, 100u);
+  EXPECT_EQ(define_log[0].loop_start, 20u);
+  EXPECT_EQ(define_log[0].loop_end, 100u);
+  EXPECT_EQ(define_log[1].slot, 2);
+  EXPECT_EQ(define_log[1].length, 58u);
+  EXPECT_EQ(define_log[1].loop_start, 0u);
+  EXPECT_EQ(define_log[1].loop_end, 58u);
+  EXPECT_EQ(define_log[1].looped, 1);
+  EXPECT_EQ(data_offset(image, define_log[1]) + define_log[1].length + 2, image.size());
+}
+
+TEST_F(LoaderTest, LoopsAreClampedIntoTheSample) {
+  ModuleBuilder m("M.K.", 4);
+  m.sample(1, std::vector<int8_t>(40, 1), 64, 0, 10, 100);  // loop 20..220 in a 40-byte sample
+  m.sample(2, std::vector<int8_t>(40, 2), 64, 0, 30, 4);    // loop starts past the end
+  m.sample(3, std::vector<int8_t>(40, 3), 64, 0, 19, 4);    // leaves 2 bytes of loop
+  ASSERT_EQ(load(m), 1);
+  ASSERT_EQ(define_log.size(), 3u);
+  EXPECT_EQ(define_log[0].loop_start, 20u);
+  EXPECT_EQ(define_log[0].loop_end, 40u);
+  EXPECT_EQ(define_log[0].looped, 1);
+  EXPECT_EQ(define_log[1].looped, 0);
+  EXPECT_LE(define_log[1].loop_end, 40u);
+  EXPECT_EQ(define_log[2].looped, 0);
+  EXPECT_LE(define_log[2].loop_end, 40u);
+}
+
+TEST_F(LoaderTest, LoadArmsThePlayer) {
+  ModuleBuilder m("M.K.", 4);
+  m.sample(1, {1});
+  ASSERT_EQ(load(m), 1);
+  EXPECT_EQ(pt_position(), -37);
+  EXPECT_EQ(player.speed, 6);
+  EXPECT_EQ(player.tick, 5u);
+  EXPECT_EQ(player.row, 63);
+  EXPECT_EQ(player.order, -1);
+}
+
+// ---- Period table ----------------------------------------------------------
+
+TEST(PeriodTable, FinetuneZeroRow) {
+  constexpr uint16_t kRow0[85] = {
+      3424, 3232, 3048, 2880, 2712, 2560, 2416, 2280, 2152, 2032, 1920, 1812, 1712, 1616, 1524,
+      1440, 1356, 1280, 1208, 1140, 1076, 1016, 960,  906,  856,  808,  762,  720,  678,  640,
+      604,  570,  538,  508,  480,  453,  428,  404,  381,  360,  339,  320,  302,  285,  269,
+      254,  240,  226,  214,  202,  190,  180,  170,  160,  151,  143,  135,  127,  120,  113,
+      107,  101,  95,   90,   85,   80,   75,   71,   67,   63,   60,   56,   53,   50,   47,
+      45,   42,   40,   37,   35,   33,   31,   30,   28,   28};
+  for (int k = 0; k < 85; ++k) EXPECT_EQ(PeriodTable[k], kRow0[k]) << "entry " << k;
+}
+
+TEST(PeriodTable, FixedEntriesOfEveryRow) {
+  struct Row {
+    uint16_t first, c1, last;
+  };
+  constexpr Row kRows[16] = {{3424, 856, 28}, {3400, 850, 28}, {3376, 844, 28}, {3352, 838, 27},
+                             {3328, 832, 27}, {3304, 826, 27}, {3280, 820, 27}, {3256, 814, 27},
+                             {3628, 907, 30}, {3600, 900, 30}, {3576, 894, 29}, {3548, 887, 29},
+                             {3524, 881, 29}, {3500, 875, 29}, {3472, 868, 28}, {3448, 862, 28}};
+  int largest = 0, smallest = 100000;
+  for (int r = 0; r < 16; ++r) {
+    SCOPED_TRACE(r);
+    const uint16_t* row = &PeriodTable[r * 85];
+    EXPECT_EQ(row[0], kRows[r].first);
+    EXPECT_EQ(row[24], kRows[r].c1);
+    EXPECT_EQ(row[83], kRows[r].last);
+    EXPECT_EQ(row[84], kRows[r].last);
+    for (int k = 1; k <= 83; ++k) EXPECT_LT(row[k], row[k - 1]) << "entry " << k;
+    // Outside the tuned octaves each entry is about twice or half its
+    // neighbour an octave towards the middle.
+    for (int k = 0; k < 24; ++k) EXPECT_NEAR(row[k], 2 * row[k + 12], 1) << "entry " << k;
+    for (int k = 60; k < 84; ++k) EXPECT_NEAR(row[k], row[k - 12] / 2.0, 1) << "entry " << k;
+    for (int k = 0; k < 85; ++k) {
+      largest = std::max<int>(largest, row[k]);
+      smallest = std::min<int>(smallest, row[k]);
+    }
+  }
+  EXPECT_EQ(largest, kMaxPeriod);
+  EXPECT_EQ(smallest, kMinPeriod);
+  // Row 0 doubles and halves exactly (halving rounds down).
+  for (int k = 0; k < 24; ++k) EXPECT_EQ(PeriodTable[k], 2 * PeriodTable[k + 12]);
+  for (int k = 60; k < 84; ++k) EXPECT_EQ(PeriodTable[k], PeriodTable[k - 12] / 2);
+}
+
+}  // namespace

@@ -1,0 +1,270 @@
+// The voice operations, and the device choice answered on standard input.
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "sound/sound.h"
+
+namespace {
+
+constexpr char kMenu[] = "Select your sound device:\n0 - None\n1 - 8-bit 22kHz\n2 - 16-bit 44kHz\n";
+constexpr char kSilentName[] = "Super Quenlo NoSound Device 2.0c";
+
+// ---- Voice operations --------------------------------------------------
+
+class VoiceOperationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    snd_open_offline(kSound16Bit);
+    sound_device.snd_select_voice(2);
+  }
+  Voice& voice() { return player_voices[2]; }
+};
+
+TEST_F(VoiceOperationTest, PeriodToStep) {
+  struct Case {
+    int period, rate;
+    uint32_t step, fraction24;
+  };
+  const Case cases[] = {{428, 44100, 0, 3152670}, {428, 22050, 0, 6305341}, {28, 44100, 2, 14636395},
+                        {1, 44100, 80, 7165887}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.period << " at " << c.rate);
+    sound.step_rate = c.rate;
+    voice().new_period = 0;
+    sound_device.snd_set_period(c.period);
+    EXPECT_EQ(voice().step, c.step);
+    EXPECT_EQ(voice().step_fraction, c.fraction24 << 8);
+    EXPECT_EQ(voice().new_period, 1);
+  }
+  // Period 0, and anything below, stands still but still counts as new.
+  for (int period : {0, -1, -3628}) {
+    voice().new_period = 0;
+    sound_device.snd_set_period(period);
+    EXPECT_EQ(voice().step, 0u);
+    EXPECT_EQ(voice().step_fraction, 0u);
+    EXPECT_EQ(voice().new_period, 1);
+  }
+}
+
+TEST_F(VoiceOperationTest, StepRateFollowsTheOpenedRate) {
+  snd_open_offline(kSound8Bit);
+  EXPECT_EQ(sound.step_rate, 22050);
+  sound_device.snd_select_voice(2);
+  sound_device.snd_set_period(428);
+  EXPECT_EQ(voice().step_fraction, 6305341u << 8);
+}
+
+TEST_F(VoiceOperationTest, Offset) {
+  static const int8_t data[100] = {};
+  sound_device.snd_define_sample(5, data, 100, 20, 60, 1);
+  sound_device.snd_set_sample(5);
+  voice().position_fraction = 77;
+  voice().new_position = 0;
+  sound_device.snd_set_offset(30);
+  EXPECT_EQ(voice().position, 30u);
+  EXPECT_EQ(voice().position_fraction, 0u);
+  EXPECT_EQ(voice().new_position, 1);
+  EXPECT_EQ(voice().looped, 1);
+  // Past the loop end: the loop is given up, the position is still taken.
+  voice().new_position = 0;
+  sound_device.snd_set_offset(61);
+  EXPECT_EQ(voice().position, 61u);
+  EXPECT_EQ(voice().looped, 0);
+  EXPECT_EQ(voice().new_position, 1);
+  // At or past the end: ignored, but the loop is still given up.
+  sound_device.snd_set_sample(5);
+  voice().new_position = 0;
+  voice().position_fraction = 9;
+  for (uint32_t offset : {100u, 101u, 65535u * 256}) {
+    sound_device.snd_set_offset(offset);
+    EXPECT_EQ(voice().position, 61u);
+    EXPECT_EQ(voice().position_fraction, 9u);
+    EXPECT_EQ(voice().new_position, 0);
+    EXPECT_EQ(voice().looped, 0);
+  }
+  // At the end with the loop closing the sample: ignored, loop kept.
+  sound_device.snd_define_sample(6, data, 100, 20, 100, 1);
+  sound_device.snd_set_sample(6);
+  sound_device.snd_set_offset(100);
+  EXPECT_EQ(voice().looped, 1);
+  EXPECT_EQ(voice().new_position, 0);
+}
+
+TEST_F(VoiceOperationTest, SetSampleKeepsThePlayingPosition) {
+  static const int8_t a[50] = {}, b[80] = {};
+  EXPECT_EQ(sound_device.snd_define_sample(1, a, 50, 0, 0, 0), 1);
+  EXPECT_EQ(sound_device.snd_define_sample(2, b, 80, 10, 70, 1), 1);
+  sound_device.snd_set_sample(1);
+  sound_device.snd_set_offset(40);
+  sound_device.snd_set_period(428);
+  sound_device.snd_set_volume(33);
+  sound_device.snd_set_panning(200);
+  voice().position_fraction = 123;
+  voice().new_period = voice().new_position = 0;
+  sound_device.snd_set_sample(2);
+  EXPECT_EQ(voice().data, b);
+  EXPECT_EQ(voice().sample, 2);
+  EXPECT_EQ(voice().length, 80u);
+  EXPECT_EQ(voice().loop_start, 10u);
+  EXPECT_EQ(voice().loop_end, 70u);
+  EXPECT_EQ(voice().looped, 1);
+  EXPECT_EQ(voice().position, 40u);
+  EXPECT_EQ(voice().position_fraction, 123u);
+  EXPECT_EQ(voice().step_fraction, 3152670u << 8);
+  EXPECT_EQ(voice().volume, 33);
+  EXPECT_EQ(voice().panning, 200);
+  EXPECT_EQ(voice().new_period, 0);
+  EXPECT_EQ(voice().new_position, 0);
+  // Other voices are untouched.
+  EXPECT_EQ(player_voices[1].data, nullptr);
+  EXPECT_EQ(player_voices[3].volume, 0);
+}
+
+TEST_F(VoiceOperationTest, StoredValues) {
+  for (auto [given, stored] : {std::pair{64, 64}, {252, 252}, {253, 252}, {300, 252}, {-5, -5}}) {
+    sound_device.snd_set_master_volume(given);
+    EXPECT_EQ(sound.master_volume, stored) << given;
+  }
+  sound_device.snd_set_volume(255);
+  EXPECT_EQ(voice().volume, 255);
+  sound_device.snd_set_voice_count(12);
+  EXPECT_EQ(sound.voice_count, 12);
+}
+
+TEST_F(VoiceOperationTest, ResetOfTheMixingDevice) {
+  player_voices[7].volume = 40;
+  mixer_voices[7].position = 99;
+  sample_slots[3].looped = 1;
+  snd_open_offline(kSound16Bit);
+  for (const Voice* v : {&player_voices[7], &mixer_voices[7]}) {
+    EXPECT_EQ(v->volume, 0);
+    EXPECT_EQ(v->position, 0u);
+    EXPECT_EQ(v->panning, 127);
+    EXPECT_EQ(v->new_period, 1);
+    EXPECT_EQ(v->new_position, 1);
+  }
+  EXPECT_EQ(sample_slots[3].looped, 0);
+  EXPECT_EQ(sound.master_volume, 64);
+}
+
+// ---- Device choice ---------------------------------------------------------
+
+class DeviceChoiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    sound = SoundState{};
+  }
+  void TearDown() override {
+    SDL_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  // Answers the prompt with text on standard input; returns the choice's
+  // result and keeps what it printed.
+  int choose(const std::string& text) {
+    char path[] = "/tmp/drmorvel-answer-XXXXXX";
+    const int fd = mkstemp(path);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(fd);
+    EXPECT_NE(std::freopen(path, "r", stdin), nullptr);
+    unlink(path);
+    testing::internal::CaptureStdout();
+    const int result = snd_choose_device();
+    printed = testing::internal::GetCapturedStdout();
+    return result;
+  }
+  std::string printed;
+};
+
+TEST_F(DeviceChoiceTest, SixteenBitOutput) {
+  for (const char* text : {"2\n", "2x\n", "  2", "2 1\n"}) {
+    SCOPED_TRACE(text);
+    TearDown();
+    SetUp();
+    player_voices[4].volume = 50;
+    EXPECT_EQ(choose(text), 1);
+    EXPECT_EQ(printed, kMenu);
+    EXPECT_EQ(sound.sound_mode, kSound16Bit);
+    EXPECT_EQ(sound.mixing_rate, 44100);
+    EXPECT_EQ(sound.step_rate, 44100);
+    EXPECT_EQ(sound.master_volume, 64);
+    EXPECT_STREQ(sound.device_name, "SDL audio");
+    // Opened but paused until the pacing starts, voices reset.
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PAUSED);
+    EXPECT_EQ(player_voices[4].volume, 0);
+    EXPECT_EQ(player_voices[4].panning, 127);
+    sound_device.snd_close();
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED);
+  }
+}
+
+TEST_F(DeviceChoiceTest, EightBitOutput) {
+  EXPECT_EQ(choose("1\n"), 1);
+  EXPECT_EQ(sound.sound_mode, kSound8Bit);
+  EXPECT_EQ(sound.mixing_rate, 22050);
+  EXPECT_EQ(sound.step_rate, 22050);
+  EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PAUSED);
+}
+
+TEST_F(DeviceChoiceTest, SilentDevice) {
+  player_voices[4].volume = 50;
+  EXPECT_EQ(choose("0\n"), 1);
+  EXPECT_EQ(printed, kMenu);
+  EXPECT_EQ(sound.sound_mode, kSoundNone);
+  EXPECT_STREQ(sound.device_name, kSilentName);
+  EXPECT_EQ(sound.master_volume, 64);
+  EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED);
+  // Its reset, start and close do nothing; the voice operations still store.
+  EXPECT_EQ(player_voices[4].volume, 50);
+  sound_device.snd_start();
+  sound_device.snd_close();
+  sound_device.snd_select_voice(4);
+  sound_device.snd_set_volume(20);
+  sound_device.snd_set_period(428);
+  EXPECT_EQ(player_voices[4].volume, 20);
+  EXPECT_EQ(player_voices[4].step_fraction, 3152670u << 8);
+}
+
+TEST_F(DeviceChoiceTest, UnusableAnswersFallBackToTheSilentDevice) {
+  for (const char* text : {"3\n", "x\n", "-1\n", "", "   \n", "\n\n"}) {
+    SCOPED_TRACE(testing::Message() << '"' << text << '"');
+    sound.sound_mode = kSound16Bit;
+    sound.device_name = "";
+    EXPECT_EQ(choose(text), 0);
+    EXPECT_EQ(printed, kMenu);
+    EXPECT_EQ(sound.sound_mode, kSoundNone);
+    EXPECT_STREQ(sound.device_name, kSilentName);
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED);
+    sound_device.snd_select_voice(1);
+    sound_device.snd_set_volume(9);
+    EXPECT_EQ(player_voices[1].volume, 9);
+  }
+}
+
+TEST_F(DeviceChoiceTest, LongAnswerIsBounded) {
+  EXPECT_EQ(choose("2" + std::string(300, 'y') + "\n"), 1);
+  EXPECT_EQ(sound.sound_mode, kSound16Bit);
+}
+
+TEST_F(DeviceChoiceTest, AudioThatCannotOpenFallsBackToTheSilentDevice) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  for (const char* text : {"2\n", "1\n"}) {
+    SCOPED_TRACE(text);
+    sound.error_text = "";
+    EXPECT_EQ(choose(text), 0);
+    EXPECT_STREQ(sound.error_text, "SDL audio error");
+    EXPECT_EQ(sound.sound_mode, kSoundNone);
+    EXPECT_STREQ(sound.device_name, kSilentName);
+    EXPECT_EQ(sound.master_volume, 64);
+  }
+  EXPECT_EQ(snd_open_sdl(44100), 0);
+}
+
+}  // namespace
