@@ -31,6 +31,9 @@ constexpr const char* kPictureFiles[kSpriteTexture] = {
 constexpr char kModuleFile[] = "zurivovariv.mod";
 constexpr int kPathLength = 4096;
 constexpr int kDiscRadius = 120;
+// Larger pictures than this could not become textures anyway, and a damaged
+// header must not make the decoder fill gigabytes.
+constexpr JDIMENSION kMaxPictureSide = 16384;
 
 // What a picture that cannot be decoded is drawn with: one black pixel, so
 // that its texture is complete and defined and the show goes on.
@@ -105,6 +108,13 @@ uint8_t* load_jpeg_rgb(const char* path, int* width, int* height) {
   jpeg_create_decompress(&cinfo);
   jpeg_stdio_src(&cinfo, file);
   jpeg_read_header(&cinfo, TRUE);
+  if (cinfo.image_width > kMaxPictureSide || cinfo.image_height > kMaxPictureSide) {
+    std::snprintf(last_message, sizeof last_message, "picture of %u x %u pixels is too large",
+                  cinfo.image_width, cinfo.image_height);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    return nullptr;
+  }
   // Ask for RGB whatever the file holds: a grayscale picture is expanded
   // to three equal components rather than filling a third of each row.
   cinfo.out_color_space = JCS_RGB;

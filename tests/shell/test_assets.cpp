@@ -25,7 +25,9 @@ std::string data_path(const char* name) { return std::string(show_data_dir) + na
 void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr) << path;
-  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+  if (!bytes.empty()) {
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+  }
   std::fclose(f);
 }
 
@@ -90,8 +92,10 @@ TEST(LoadJpegRgb, FaultyFilesReturnNullAndLeaveTheSizeAlone) {
   std::vector<uint8_t> header_only = datagen::encode_jpeg(striped(16, 16), 90);
   header_only.resize(20);  // ends inside the headers: no image at all
   write_bytes(data_path("header.jpg"), header_only);
+  // Valid, but wider than any texture may be.
+  write_bytes(data_path("wide.jpg"), datagen::encode_jpeg(datagen::test_picture(0, 16385, 8, 1), 50));
 
-  for (const char* name : {"garbage.jpg", "empty.jpg", "header.jpg"}) {
+  for (const char* name : {"garbage.jpg", "empty.jpg", "header.jpg", "wide.jpg"}) {
     int w = -5, h = -7;
     EXPECT_EQ(load_jpeg_rgb(data_path(name).c_str(), &w, &h), nullptr) << name;
     EXPECT_STRNE(jpeg_message(), "") << name << " failed without a reason";
@@ -105,19 +109,6 @@ TEST(LoadJpegRgb, FaultyFilesReturnNullAndLeaveTheSizeAlone) {
   EXPECT_EQ(errno, ENOENT);
   EXPECT_STREQ(jpeg_message(), "") << "a stale message survived";
   EXPECT_EQ(w, -5);
-}
-
-TEST(LoadJpegRgb, TruncatedFileStillDecodesWithAWarning) {
-  std::vector<uint8_t> bytes = datagen::encode_jpeg(datagen::test_picture(0, 96, 96, 3), 90);
-  bytes.resize(bytes.size() * 2 / 3);
-  write_bytes(data_path("truncated.jpg"), bytes);
-  int w = 0, h = 0;
-  uint8_t* block = load_jpeg_rgb(data_path("truncated.jpg").c_str(), &w, &h);
-  ASSERT_NE(block, nullptr);
-  EXPECT_EQ(w, 96);
-  EXPECT_EQ(h, 96);
-  EXPECT_STRNE(jpeg_message(), "");
-  std::free(block);
 }
 
 TEST(DiscSprite, OpaqueInsideRadius120Only) {
@@ -214,9 +205,11 @@ TEST(LoadAssets, FaultyPicturesBecomeTexturesAndTheModuleIsLoaded) {
   EXPECT_EQ(count_lines(err, "70skugga.jpg"), 1) << err;
   EXPECT_EQ(count_lines(err, "morvelite.jpg"), 1) << err;
 
-  // Unpack alignment 1: widths 5 and 3 upload exactly what was decoded.
-  for (const auto& [entry, name] : {std::pair{6, "miehet.jpg"}, std::pair{4, "tahti.jpg"},
-                                    std::pair{0, "funkka.jpg"}, std::pair{1, "funker.jpg"}}) {
+  // Unpack alignment 1: widths 5 and 3 upload exactly what was decoded; the
+  // truncated picture decodes, with a warning.
+  for (const auto& [entry, name] :
+       {std::pair{6, "miehet.jpg"}, std::pair{4, "tahti.jpg"}, std::pair{0, "funkka.jpg"},
+        std::pair{1, "funker.jpg"}, std::pair{3, "morvelite.jpg"}}) {
     int dw = 0, dh = 0, tw = 0, th = 0;
     uint8_t* block = load_jpeg_rgb(data_path(name).c_str(), &dw, &dh);
     ASSERT_NE(block, nullptr) << name;

@@ -31,39 +31,12 @@ long ticks_to_pass_1920(const datagen::Module& m, long max_ticks) {
   return -1;
 }
 
-TEST(GeneratedModules, LayoutOfTheFile) {
-  const std::vector<uint8_t> bytes = datagen::write_module(datagen::show_song());
-  ASSERT_GT(bytes.size(), 1084u);
-  EXPECT_EQ(std::memcmp(&bytes[1080], "M.K.", 4), 0);
-  EXPECT_GE(bytes[950], 20) << "fewer than 20 orders cannot reach position 1920";
-  // Sample 1's length in words, big-endian, and its loop covering it all.
-  const datagen::Sample first = datagen::show_song().samples[0];
-  EXPECT_EQ(bytes[42] * 256 + bytes[43], static_cast<int>(first.data.size() / 2));
-  EXPECT_EQ(bytes[48] * 256 + bytes[49], static_cast<int>(first.repeat_length / 2));
-  // A C-1 (period 856 = 0x358) of sample 1 in the first cell of pattern 0.
-  datagen::Module m;
-  m.patterns.resize(1);
-  m.patterns[0][0][0] = datagen::Cell{1, 24, 0xC, 0x20};
-  m.orders = {0};
-  const std::vector<uint8_t> one = datagen::write_module(m);
-  EXPECT_EQ(one.size(), 1084u + 1024u);
-  EXPECT_EQ(one[1084], 0x03);
-  EXPECT_EQ(one[1085], 0x58);
-  EXPECT_EQ(one[1086], 0x1C);
-  EXPECT_EQ(one[1087], 0x20);
-}
-
-TEST(GeneratedModules, ShowSongPassesTheLastPosition) {
-  // Order 19, row 21 is row 1237 of the song at speed 6; the first tick
-  // reads row 0.
+TEST(GeneratedModules, PassPosition1920WhenTheShowAndTheTestsExpect) {
+  // Order 19, row 21 is row 1237 of the song at speed 6 and row 629 of the
+  // test song (32 rows per order); the first tick reads row 0.
   EXPECT_EQ(ticks_to_pass_1920(datagen::show_song(), 20000), 1237 * 6 + 1);
-}
-
-TEST(GeneratedModules, FastTestSongPassesIt630TicksIn) {
-  EXPECT_EQ(ticks_to_pass_1920(datagen::fast_test_song(), 20000), 630);
-}
-
-TEST(GeneratedModules, FourOrdersNeverGetThere) {
+  EXPECT_EQ(ticks_to_pass_1920(datagen::fast_test_song(), 20000), 19 * 32 + 21 + 1);  // speed 1
+  // The endless test set's song: four orders, looping.
   datagen::Module m = datagen::fast_test_song();
   m.orders.resize(4);
   EXPECT_EQ(ticks_to_pass_1920(m, 5000), -1);
