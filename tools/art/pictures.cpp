@@ -320,14 +320,20 @@ Picture miehet() {
 
 }  // namespace
 
+Picture paint_picture(int index) {
+  switch (index) {
+    case 0: return funkka();
+    case 1: return funker();
+    case 2: return seventies_shadow();
+    case 3: return morvelite();
+    case 4: return tahti();
+    case 5: return tekstit();
+    default: return miehet();
+  }
+}
+
 std::vector<Picture> paint_pictures() {
   std::vector<Picture> all;
-  all.push_back(funkka());
-  all.push_back(funker());
-  all.push_back(seventies_shadow());
-  all.push_back(morvelite());
-  all.push_back(tahti());
-  all.push_back(tekstit());
-  all.push_back(miehet());
+  for (int i = 0; i < 7; ++i) all.push_back(paint_picture(i));
   return all;
 }

@@ -17,3 +17,5 @@ struct Picture {
 // "70skugga.jpg", "morvelite.jpg", "tahti.jpg", "tekstit.jpg", "miehet.jpg".
 // Deterministic, pixel for pixel.
 std::vector<Picture> paint_pictures();
+// One of them, by TextureTable index 0..6.
+Picture paint_picture(int index);

@@ -1,0 +1,25 @@
+# The show: asset loading, the shell (clock, viewport, frame, schedule,
+# picture overlay) and the drmorvel executable.
+add_library(drmorvel_show STATIC
+  assets/assets.cpp
+  shell/show_clock.cpp
+  shell/viewport.cpp
+  shell/frame.cpp
+  shell/overlay.cpp
+  shell/schedule.cpp
+)
+target_include_directories(drmorvel_show PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(drmorvel_show PUBLIC drmorvel_engine drmorvel_effects SDL2::SDL2 OpenGL::GL
+                      JPEG::JPEG)
+
+# One show executable per data directory: the directory is a constant of
+# main.cpp, so only that file is compiled again.
+function(drmorvel_show_executable name data_dir)
+  add_executable(${name} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/shell/main.cpp)
+  target_compile_definitions(${name} PRIVATE DRMORVEL_DATA_DIR="${data_dir}")
+  target_link_libraries(${name} PRIVATE drmorvel_show)
+endfunction()
+
+drmorvel_show_executable(drmorvel "${DRMORVEL_DATA_DIR}")
+add_dependencies(drmorvel drmorvel-data)
+install(TARGETS drmorvel RUNTIME DESTINATION bin)
