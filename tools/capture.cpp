@@ -27,8 +27,12 @@
 #include "assets/assets.h"
 #include "gl_target.h"
 #include "player/player.h"
+#include "shell/frame.h"
 #include "shell/shell.h"
 #include "sound/sound.h"
+
+// The compiled-in data directory, unless --data names another.
+const char* show_data_dir = DRMORVEL_DATA_DIR;
 
 namespace {
 
@@ -211,11 +215,22 @@ int main(int argc, char** argv) {
 
   // The show's start-up, with the sound pulled here instead of by an
   // audio device, and the clock driven by the frame number.
-  if (o.data) asset_data_dir = o.data;
+  static char data_dir[4096];
+  if (o.data) {
+    const size_t n = std::strlen(o.data);
+    std::snprintf(data_dir, sizeof data_dir, "%s%s", o.data, n > 0 && o.data[n - 1] == '/' ? "" : "/");
+    show_data_dir = data_dir;
+  }
   asset_sound_choice = sound_choice;
   if (!load_assets()) {
-    std::fprintf(stderr, "drmorvel-capture: cannot open the module in %s\n",
-                 o.data ? o.data : asset_data_dir);
+    std::fprintf(stderr, "drmorvel-capture: cannot open the module in %s\n", show_data_dir);
+    gl_target_close(target);
+    return 1;
+  }
+  if (song.channel_count == 0 && o.to < 0) {
+    // The song position would stay at 0 and the show never end.
+    std::fprintf(stderr, "drmorvel-capture: the module was not accepted (%s); give --to\n",
+                 song.error_text ? song.error_text : "unknown");
     gl_target_close(target);
     return 1;
   }
@@ -246,7 +261,8 @@ int main(int argc, char** argv) {
     pull_sound(pulled, sample > 0 ? sample : 1, wav);
 
     const auto p = static_cast<uint32_t>(pt_position());
-    draw_frame(p, origins);
+    begin_frame();
+    draw_schedule(p, origins);
     const auto closing = static_cast<uint32_t>(pt_position());
     std::fprintf(tsv, "%lld\t%.6f\t%d\n", static_cast<long long>(k),
                  static_cast<double>(k) / o.fps, static_cast<int32_t>(p));

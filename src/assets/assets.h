@@ -6,16 +6,35 @@
 
 constexpr int kTextureCount = 8;
 constexpr int kSpriteTexture = 7;  // the generated disc sprite
+constexpr int kSpriteSize = 256;   // the disc sprite's width and height
+
+// The data directory, with a trailing slash: fixed when the program is
+// built (each executable defines its own); an offline tool may point it
+// elsewhere before load_assets.
+extern const char* show_data_dir;
+// The sound-device choice load_assets makes: snd_choose_device in the show.
+// An offline tool installs one that opens no audio output.
+extern int (*asset_sound_choice)();
 
 // Eight OpenGL texture names, created together by load_assets.
 extern unsigned int TextureTable[kTextureCount];
+
+// The disc sprite: white RGBA pixels, opaque inside a disc of radius 120
+// centred on pixel (128, 128), transparent outside. Filled by load_assets.
+extern uint8_t sprite_pixels[kSpriteSize * kSpriteSize * 4];
+void make_disc_sprite();
 
 // Prepares everything before the first frame (the GL context must be
 // current): textures, sprite, module file, device choice, player, effect
 // state. Returns 1 when the module file was read, 0 when it cannot be opened.
 int load_assets();
 
-// Decodes a JPEG file to RGB rows, top row first. Returns a heap block the
-// caller owns, or null when the file cannot be opened or decoded; on success
-// stores the size through width and height.
+// Decodes a JPEG file to RGB rows, top row first (grayscale files too). The
+// heap block the caller owns has (height + 1) rows of width × 3 bytes, the
+// last one spare. Returns null when the file cannot be opened (errno says
+// why) or decoded (jpeg_message says why); on success stores the size
+// through width and height, and leaves them unchanged otherwise.
 uint8_t* load_jpeg_rgb(const char* path, int* width, int* height);
+// The library's last error or warning for the latest load_jpeg_rgb call;
+// empty when it had nothing to say.
+const char* jpeg_message();

@@ -192,16 +192,3 @@ void draw_schedule(uint32_t p, ScheduleOrigins& origins) {
     closing_steps();
   }
 }
-
-void draw_frame(uint32_t p, ScheduleOrigins& origins) {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  // The same frustum in every frame whatever the window's shape: at z = -3
-  // the view spans x from -1.33 to 1.33 and y from -1 to 1.
-  glFrustum(-1.33, 1.33, -1.0, 1.0, 3.0, 1000.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glTranslatef(0.0f, 0.0f, -3.0f);
-  draw_schedule(p, origins);
-}

@@ -38,10 +38,5 @@ struct ScheduleOrigins {
 // Draws the scene band that contains song position p (compared unsigned).
 void draw_schedule(uint32_t p, ScheduleOrigins& origins);
 
-// One frame's drawing, shared by the show's frame loop and the offline
-// capture: clears colour and depth, sets the fixed frustum and the model
-// view at z = -3, then draws the band of song position p.
-void draw_frame(uint32_t p, ScheduleOrigins& origins);
-
 // The picture layer: reads the song position and the show clock itself.
 void draw_picture_overlay();

@@ -14,6 +14,7 @@
 
 #include "assets/assets.h"
 #include "effects/effects.h"
+#include "shell/frame.h"
 #include "shell/shell.h"
 #include "shell/shell_null_gl.h"
 
@@ -150,7 +151,8 @@ TEST_F(ScheduleSteps, EveryBandRunsItsStepsInOrder) {
 TEST_F(ScheduleSteps, AFrameClearsSetsTheFrustumAndStartsAtTheFramePlane) {
   fake_ms = 5000;
   shell_gl_reset(true);
-  draw_frame(450, origins);
+  begin_frame();
+  draw_schedule(450, origins);
   ASSERT_GE(shell_gl_log.size, 2u);
   EXPECT_EQ(shell_gl_log.calls[0].op, ShellGlOp::clear);
   EXPECT_EQ(shell_gl_log.calls[0].mask, GLbitfield{GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT});

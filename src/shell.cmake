@@ -1,0 +1,48 @@
+# The show: asset loading, the shell (clock, viewport, frame, schedule,
+# picture overlay) and the drmorvel executable.
+add_library(drmorvel_show STATIC
+  assets/assets.cpp
+  shell/show_clock.cpp
+  shell/viewport.cpp
+  shell/frame.cpp
+  shell/overlay.cpp
+  shell/schedule.cpp
+)
+# Until the effects library exists, the shell brings the few entry points
+# asset loading needs.
+if(NOT TARGET drmorvel_effects)
+  target_sources(drmorvel_show PRIVATE shell/interim_effects.cpp)
+endif()
+target_include_directories(drmorvel_show PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(drmorvel_show PUBLIC drmorvel_engine SDL2::SDL2 OpenGL::GL JPEG::JPEG)
+if(TARGET drmorvel_effects)
+  target_link_libraries(drmorvel_show PUBLIC drmorvel_effects)
+endif()
+
+# One show executable per data directory: the directory is a constant of
+# main.cpp, so only that file is compiled again.
+function(drmorvel_show_executable name data_dir)
+  add_executable(${name} ${CMAKE_CURRENT_SOURCE_DIR}/shell/main.cpp)
+  target_compile_definitions(${name} PRIVATE DRMORVEL_DATA_DIR="${data_dir}")
+  target_link_libraries(${name} PRIVATE drmorvel_show)
+endfunction()
+
+drmorvel_show_executable(drmorvel "${DRMORVEL_DATA_DIR}")
+add_dependencies(drmorvel drmorvel-data)
+install(TARGETS drmorvel RUNTIME DESTINATION bin)
+
+# The shell's frame-level drawing (frame set-up, schedule, overlay) against
+# the GL that draws nothing: for the step-record tests and for measuring the
+# show's own CPU work per frame with rasterising taken out.
+if(TARGET drmorvel_effects_nullgl)
+  add_library(drmorvel_show_nullgl STATIC
+    shell/show_clock.cpp
+    shell/viewport.cpp
+    shell/frame.cpp
+    shell/overlay.cpp
+    shell/schedule.cpp
+    shell/shell_null_gl.cpp
+  )
+  target_include_directories(drmorvel_show_nullgl PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(drmorvel_show_nullgl PUBLIC drmorvel_effects_nullgl drmorvel_engine SDL2::SDL2)
+endif()

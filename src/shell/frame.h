@@ -1,0 +1,33 @@
+// The frame loop's pieces that do not need the whole show running: the
+// window flags the command line chooses, the frame's projection, and the
+// handling of one event.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+constexpr char kShowCaption[] = "Dr Morvel by Quenlo";
+constexpr int kShowWidth = 1024;
+constexpr int kShowHeight = 768;
+// The show ends after the frame whose closing position read exceeds this.
+constexpr uint32_t kLastShowPosition = 1920;
+// The wait for the music ends once the position is this or less.
+constexpr uint32_t kFirstRowPosition = 100;
+
+// "-w" as the only argument: a resizable window. Anything else: desktop
+// full screen.
+Uint32 show_window_flags(int argc, const char* const* argv);
+
+// The GL state every frame starts from, set once after the assets are
+// loaded: black clear colour, texturing on.
+void begin_show_gl();
+
+// Clears the frame and sets the projection and the base model view.
+void begin_frame();
+
+// Handles one event of the frame's queue and returns the number of quit
+// requests it makes (0 or 1): the window's close, or Q or Escape released.
+// Releasing F toggles full screen; a resize of the show window sets the
+// aspect viewport.
+int handle_show_event(const SDL_Event& event, SDL_Window* window, Uint32 window_id);

@@ -1,0 +1,81 @@
+// The generated data set: a writer for 31-sample "M.K." modules, the songs
+// and pictures the show and its tests play, and a JPEG encoder. Everything is
+// computed, nothing is read or downloaded, so the same build always writes
+// the same files. To replace the music or a picture, change songs.cpp or
+// pictures.cpp; the writer and the encoder need not change.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace datagen {
+
+constexpr int kRows = 64;
+constexpr int kChannels = 4;
+
+// One pattern cell as a tracker shows it: sample 0 and note -1 mean none.
+struct Cell {
+  uint8_t sample = 0;
+  int note = -1;  // 0..83: index into the finetune 0 period row (24 is C-1, period 856)
+  uint8_t effect = 0;
+  uint8_t param = 0;
+};
+
+using Pattern = std::array<std::array<Cell, kChannels>, kRows>;
+
+struct Sample {
+  std::string name;
+  std::vector<int8_t> data;  // even length, at most 131070 bytes
+  uint8_t volume = 64;
+  uint8_t finetune = 0;
+  uint32_t repeat_start = 0;   // bytes, even
+  uint32_t repeat_length = 2;  // bytes, even; 2 means no loop
+};
+
+struct Module {
+  std::string title;
+  std::vector<Sample> samples;  // at most 31, numbered from 1
+  std::vector<Pattern> patterns;
+  std::vector<uint8_t> orders;  // 1..128 entries
+  uint8_t restart = 0;
+};
+
+// The module file's bytes: 1084 bytes of headers and order table with the
+// tag "M.K." at offset 1080, the patterns, then the sample data.
+std::vector<uint8_t> write_module(const Module& m);
+
+// The Amiga period of a note for finetune 0 (note 24 is C-1, 856).
+int note_period(int note);
+
+// The show's module: 4 channels, more than 20 orders, passes song position
+// 1920 at speed 6 in about two and a half minutes.
+Module show_song();
+// A fast module for the tests: speed 1 and 32 rows per order (a pattern
+// break ends every pattern), so it passes 1920 after 630 ticks (12.6 s).
+Module fast_test_song();
+
+// An 8-bit picture, rows top first, `components` bytes per pixel (3 or 1).
+struct Picture {
+  int width = 0;
+  int height = 0;
+  int components = 3;
+  std::vector<uint8_t> pixels;
+};
+
+// The picture of TextureTable entry `index` (0..6) for the show.
+Picture show_picture(int index);
+// A small picture of the given size and component count, distinct per seed.
+Picture test_picture(int seed, int width, int height, int components);
+
+// Encodes a picture as a baseline JPEG at the given quality.
+std::vector<uint8_t> encode_jpeg(const Picture& p, int quality);
+
+// The file names of TextureTable entries 0..6.
+constexpr std::array<const char*, 7> kPictureNames = {
+    "funkka.jpg", "funker.jpg", "70skugga.jpg", "morvelite.jpg",
+    "tahti.jpg",  "tekstit.jpg", "miehet.jpg"};
+constexpr const char* kModuleName = "zurivovariv.mod";
+
+}  // namespace datagen

@@ -1,0 +1,84 @@
+// drmorvel-datagen: writes the show's data set (seven JPEG pictures and the
+// module) into a directory, or with --test the fast test data set, whose
+// module passes song position 1920 in 12.6 s and whose pictures include the
+// faults the show must survive: a grayscale file, a truncated file, a file
+// that is not a JPEG at all and a missing one.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "datagen.h"
+
+namespace {
+
+bool write_file(const std::string& path, const uint8_t* data, size_t size) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    std::fprintf(stderr, "drmorvel-datagen: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  const bool ok = std::fwrite(data, 1, size, f) == size;
+  if (std::fclose(f) != 0 || !ok) {
+    std::fprintf(stderr, "drmorvel-datagen: writing %s failed\n", path.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+  return write_file(path, bytes.data(), bytes.size());
+}
+
+bool write_show_set(const std::string& dir) {
+  bool ok = true;
+  for (int i = 0; i < 7; ++i)
+    ok &= write_file(dir + datagen::kPictureNames[i], datagen::encode_jpeg(datagen::show_picture(i), 88));
+  ok &= write_file(dir + datagen::kModuleName, datagen::write_module(datagen::show_song()));
+  return ok;
+}
+
+bool write_test_set(const std::string& dir) {
+  using datagen::encode_jpeg;
+  using datagen::kPictureNames;
+  using datagen::test_picture;
+  bool ok = true;
+  ok &= write_file(dir + kPictureNames[0], encode_jpeg(test_picture(0, 37, 29, 3), 90));
+  ok &= write_file(dir + kPictureNames[1], encode_jpeg(test_picture(1, 40, 30, 1), 90));
+  static constexpr char kGarbage[] = "this file is not a picture at all\n";
+  ok &= write_file(dir + kPictureNames[2], reinterpret_cast<const uint8_t*>(kGarbage), sizeof kGarbage - 1);
+  std::vector<uint8_t> truncated = encode_jpeg(test_picture(3, 64, 48, 3), 90);
+  truncated.resize(truncated.size() / 3);
+  ok &= write_file(dir + kPictureNames[3], truncated);
+  ok &= write_file(dir + kPictureNames[4], encode_jpeg(test_picture(4, 64, 64, 3), 90));
+  std::remove((dir + kPictureNames[5]).c_str());  // missing on purpose
+  ok &= write_file(dir + kPictureNames[6], encode_jpeg(test_picture(6, 5, 7, 3), 90));
+  ok &= write_file(dir + datagen::kModuleName, datagen::write_module(datagen::fast_test_song()));
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool test_set = false;
+  std::string dir;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "--test") {
+      test_set = true;
+    } else if (dir.empty() && !arg.empty() && arg[0] != '-') {
+      dir = argv[i];
+    } else {
+      dir.clear();
+      break;
+    }
+  }
+  if (dir.empty()) {
+    std::fputs("usage: drmorvel-datagen [--test] DIRECTORY\n", stderr);
+    return 2;
+  }
+  if (dir.back() != '/') dir += '/';
+  return (test_set ? write_test_set(dir) : write_show_set(dir)) ? 0 : 1;
+}
