@@ -32,4 +32,5 @@ void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
 void glFrustum(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) {
   note(ShellGlOp::frustum, 0);
 }
+void glClearColor(GLclampf, GLclampf, GLclampf, GLclampf) {}
 }

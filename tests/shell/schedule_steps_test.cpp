@@ -305,11 +305,11 @@ TEST_F(ScheduleSteps, TheFinalBandShrinksTheViewTowardItsCentre) {
   };
   draw_at(1861, 120.0);
   expect_rect(0, 0, 1024, 768);
+  draw_at(1865, 120.5);  // s = 1 / 4.75
+  expect_rect(static_cast<int>(512 - 512 / 4.75), static_cast<int>(384 - 384 / 4.75),
+              static_cast<int>(1024 / 4.75), static_cast<int>(768 / 4.75));
   draw_at(1870, 121.0);  // s = 1/16
   expect_rect(480, 360, 64, 48);
-  draw_at(1880, 121.5);  // s = 1 / 4.75
-  expect_rect(512 - static_cast<int>(512 / 4.75), 384 - static_cast<int>(384 / 4.75),
-              static_cast<int>(1024 / 4.75), static_cast<int>(768 / 4.75));
 
   // In desktop full screen on a 16:9 screen the view is the centred 4:3
   // rectangle (240, 0, 1440, 1080); it shrinks toward its own centre.

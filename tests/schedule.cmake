@@ -1,0 +1,9 @@
+# Tests of the scene schedule: its step lists on the record of the GL that
+# draws nothing, what a viewer sees in a real (offscreen, software) context,
+# and image regression of whole-show key frames from the capture tool.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+add_executable(schedule_steps_test shell/schedule_steps_test.cpp)
+target_link_libraries(schedule_steps_test PRIVATE drmorvel_show_nullgl GTest::gtest_main)
+gtest_discover_tests(schedule_steps_test)
