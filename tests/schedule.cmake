@@ -14,3 +14,21 @@ target_link_libraries(schedule_gl_test PRIVATE drmorvel_show drmorvel_gl_target 
                       GTest::gtest_main)
 target_compile_definitions(schedule_gl_test PRIVATE DRMORVEL_DATA_DIR="${DRMORVEL_DATA_DIR}")
 gtest_discover_tests(schedule_gl_test PROPERTIES LABELS gui ENVIRONMENT SDL_VIDEODRIVER=offscreen)
+
+# Image regression (see image_regression.cmake for the tolerance and how to
+# update the references on purpose).
+set(image_regression_args
+  -D CAPTURE=$<TARGET_FILE:drmorvel-capture>
+  -D IMGDIFF=$<TARGET_FILE:drmorvel-imgdiff>
+  -D DATA=${CMAKE_BINARY_DIR}/regressiondata
+  -D OUT=${CMAKE_BINARY_DIR}/image-regression
+  -D REFERENCE=${CMAKE_CURRENT_SOURCE_DIR}/reference)
+add_test(NAME image_regression
+         COMMAND ${CMAKE_COMMAND} ${image_regression_args} -D MODE=check
+                 -P ${CMAKE_CURRENT_SOURCE_DIR}/image_regression.cmake)
+set_tests_properties(image_regression PROPERTIES LABELS gui ENVIRONMENT SDL_VIDEODRIVER=offscreen)
+add_custom_target(update-reference-images
+  COMMAND ${CMAKE_COMMAND} ${image_regression_args} -D MODE=update
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/image_regression.cmake
+  DEPENDS drmorvel-capture drmorvel-imgdiff drmorvel-regressiondata
+  USES_TERMINAL)
