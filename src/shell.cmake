@@ -22,7 +22,7 @@ endif()
 # One show executable per data directory: the directory is a constant of
 # main.cpp, so only that file is compiled again.
 function(drmorvel_show_executable name data_dir)
-  add_executable(${name} ${CMAKE_CURRENT_SOURCE_DIR}/shell/main.cpp)
+  add_executable(${name} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/shell/main.cpp)
   target_compile_definitions(${name} PRIVATE DRMORVEL_DATA_DIR="${data_dir}")
   target_link_libraries(${name} PRIVATE drmorvel_show)
 endfunction()

@@ -20,14 +20,20 @@ constexpr double wander_radius = 2 * 0.2;  // written as 2 x 0.2 on purpose: sam
 // the two front outlines.
 enum class RingLayer : std::uint8_t { front, inner_wall, outer_wall, outer_edge, inner_edge };
 
+// Sine and cosine of each step's angle; the same for every ring and layer.
+struct StepAngle {
+    double sin;
+    double cos;
+};
+
 // x takes the sine and y the cosine, so the ring starts at its top.
-void ring_vertex(double radius, double theta, double ox, double oy, float z)
+void ring_vertex(double radius, const StepAngle& theta, double ox, double oy, float z)
 {
-    glVertex3f(static_cast<float>(radius * std::sin(theta) + ox),
-               static_cast<float>(radius * std::cos(theta) + oy), z);
+    glVertex3f(static_cast<float>(radius * theta.sin + ox),
+               static_cast<float>(radius * theta.cos + oy), z);
 }
 
-void draw_ring_layer(RingLayer layer, double t)
+void draw_ring_layer(RingLayer layer, double t, const StepAngle (&steps)[ring_steps])
 {
     const bool outline = layer == RingLayer::outer_edge || layer == RingLayer::inner_edge;
     double r = 0.0;
@@ -37,8 +43,7 @@ void draw_ring_layer(RingLayer layer, double t)
         const double oy = wander_radius * std::sin(a);
         const double outer = r + ring_width;
         glBegin(outline ? GL_LINE_STRIP : GL_TRIANGLE_STRIP);
-        double theta = 0.0;
-        for (int k = 0; k < ring_steps; ++k) {
+        for (const StepAngle& theta : steps) {
             switch (layer) {
             case RingLayer::front:
                 ring_vertex(r, theta, ox, oy, 0.2f);
@@ -55,9 +60,6 @@ void draw_ring_layer(RingLayer layer, double t)
             case RingLayer::outer_edge: ring_vertex(outer, theta, ox, oy, 0.2f); break;
             case RingLayer::inner_edge: ring_vertex(r, theta, ox, oy, 0.2f); break;
             }
-            // Accumulated rather than k x step: the 31st step lands on 2 pi
-            // within rounding, which is what closes the ring.
-            theta += ring_angle_step;
         }
         glEnd();
         r += ring_spacing;
@@ -77,6 +79,15 @@ void draw_rings(double t)
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_TEXTURE_2D);
 
+    StepAngle steps[ring_steps];
+    double theta = 0.0;
+    for (StepAngle& step : steps) {
+        step = {std::sin(theta), std::cos(theta)};
+        // Accumulated rather than k x step: the 31st step lands on 2 pi
+        // within rounding, which is what closes the ring.
+        theta += ring_angle_step;
+    }
+
     for (RingLayer layer : {RingLayer::front, RingLayer::inner_wall, RingLayer::outer_wall,
                             RingLayer::outer_edge, RingLayer::inner_edge}) {
         glPushMatrix();
@@ -92,7 +103,7 @@ void draw_rings(double t)
             glColor3f(0.0f, 0.0f, 0.0f);
             break;
         }
-        draw_ring_layer(layer, t);
+        draw_ring_layer(layer, t, steps);
         glPopMatrix();
     }
 

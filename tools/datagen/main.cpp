@@ -2,7 +2,9 @@
 // module) into a directory, or with --test the fast test data set, whose
 // module passes song position 1920 in 12.6 s and whose pictures include the
 // faults the show must survive: a grayscale file, a truncated file, a file
-// that is not a JPEG at all and a missing one.
+// that is not a JPEG at all and a missing one. With --endless the test set's
+// module has only four orders, so the song loops and never passes 1920:
+// the show then ends only when the viewer quits.
 
 #include <cerrno>
 #include <cstdio>
@@ -40,7 +42,7 @@ bool write_show_set(const std::string& dir) {
   return ok;
 }
 
-bool write_test_set(const std::string& dir) {
+bool write_test_set(const std::string& dir, bool endless) {
   using datagen::encode_jpeg;
   using datagen::kPictureNames;
   using datagen::test_picture;
@@ -55,19 +57,23 @@ bool write_test_set(const std::string& dir) {
   ok &= write_file(dir + kPictureNames[4], encode_jpeg(test_picture(4, 64, 64, 3), 90));
   std::remove((dir + kPictureNames[5]).c_str());  // missing on purpose
   ok &= write_file(dir + kPictureNames[6], encode_jpeg(test_picture(6, 5, 7, 3), 90));
-  ok &= write_file(dir + datagen::kModuleName, datagen::write_module(datagen::fast_test_song()));
+  datagen::Module song = datagen::fast_test_song();
+  if (endless) song.orders.resize(4);
+  ok &= write_file(dir + datagen::kModuleName, datagen::write_module(song));
   return ok;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool test_set = false;
+  bool test_set = false, endless = false;
   std::string dir;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     if (arg == "--test") {
       test_set = true;
+    } else if (arg == "--endless") {
+      test_set = endless = true;
     } else if (dir.empty() && !arg.empty() && arg[0] != '-') {
       dir = argv[i];
     } else {
@@ -76,9 +82,9 @@ int main(int argc, char** argv) {
     }
   }
   if (dir.empty()) {
-    std::fputs("usage: drmorvel-datagen [--test] DIRECTORY\n", stderr);
+    std::fputs("usage: drmorvel-datagen [--test | --endless] DIRECTORY\n", stderr);
     return 2;
   }
   if (dir.back() != '/') dir += '/';
-  return (test_set ? write_test_set(dir) : write_show_set(dir)) ? 0 : 1;
+  return (test_set ? write_test_set(dir, endless) : write_show_set(dir)) ? 0 : 1;
 }

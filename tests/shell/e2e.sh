@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# End-to-end runs of the real show in a real window under Xvfb (software
+# OpenGL), with keys, window closing and resizes injected from outside.
+#
+#   e2e.sh CASE BINDIR TEST_MODULE
+#
+# BINDIR holds drmorvel-testdata (fast test data set: the song passes 1920
+# after 12.6 s; one picture missing, one not a JPEG, one truncated, one
+# grayscale), drmorvel-endless (a song that never passes 1920, so only the
+# viewer ends the show), drmorvel-nodata (no data directory at all),
+# drmorvel-modrender and close-window. TEST_MODULE is the fast test module.
+# Exit status 77 means skipped (no Xvfb or xdotool here).
+set -uo pipefail
+
+case_name=$1
+bin=$2
+module=$3
+caption="Dr Morvel by Quenlo"
+menu=$'Select your sound device:\n0 - None\n1 - 8-bit 22kHz\n2 - 16-bit 44kHz'
+
+fail() {
+  echo "FAIL ($case_name): $*" >&2
+  exit 1
+}
+
+# ---- inside the X server -------------------------------------------------
+
+# The show's window, once it exists.
+find_window() {
+  timeout 30 xdotool search --sync --name "$caption" | head -n 1
+}
+
+window_size() {
+  local WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(WIDTH|HEIGHT)=')"
+  echo "${WIDTH}x${HEIGHT}"
+}
+
+# Waits until the window has the given size (the X server applies changes
+# asynchronously); fails after ten seconds.
+expect_size() {
+  local wid=$1 want=$2 got
+  for _ in $(seq 50); do
+    got=$(window_size "$wid")
+    [ "$got" = "$want" ] && return 0
+    sleep 0.2
+  done
+  fail "window is $got, expected $want"
+}
+
+# Starts the program in the background: timeout inside the X server, so
+# the program never outlives it.
+start_show() {
+  timeout 60 "$bin/$1" -w >"$work/out" 2>"$work/err" &
+  show_pid=$!
+}
+
+finish_show() {
+  wait "$show_pid"
+  status=$?
+  [ "$status" -eq "$1" ] || { cat "$work/err" >&2; fail "exit status $status, expected $1"; }
+  [ "$(cat "$work/out")" = "$menu" ] || fail "standard output is not the menu alone: $(cat "$work/out")"
+}
+
+still_running() {
+  kill -0 "$show_pid" 2>/dev/null || fail "the show ended early"
+}
+
+inner() {
+  case "$case_name" in
+    menu_and_end)
+      # No audio output: the show plays silently, paced by its timer, and
+      # ends by itself once the song has passed 1920.
+      export SDL_AUDIODRIVER=no-such-driver
+      start_show drmorvel-testdata
+      finish_show 0
+      for name in tekstit.jpg 70skugga.jpg morvelite.jpg; do
+        [ "$(grep -c "$name" "$work/err")" -eq 1 ] || fail "expected one line about $name"
+      done
+      for name in funkka.jpg funker.jpg tahti.jpg miehet.jpg; do
+        ! grep -q "$name" "$work/err" || fail "unexpected line about $name"
+      done
+      ;;
+    no_module)
+      start_show drmorvel-nodata
+      wait "$show_pid"
+      status=$?
+      [ "$status" -eq 1 ] || fail "exit status $status, expected 1"
+      [ ! -s "$work/out" ] || fail "something was printed: $(cat "$work/out")"
+      [ "$(grep -c 'zurivovariv.mod' "$work/err")" -eq 1 ] || fail "no single line about the module"
+      grep 'zurivovariv.mod' "$work/err" | grep -q 'No such file or directory' || fail "no reason given"
+      ;;
+    keys_quit)
+      export SDL_AUDIODRIVER=dummy
+      for key in q Escape; do
+        start_show drmorvel-endless
+        wid=$(find_window)
+        [ -n "$wid" ] || fail "no window"
+        # Held down, the key does nothing; released, it ends the show.
+        xdotool keydown --window "$wid" "$key"
+        sleep 1
+        still_running
+        xdotool keyup --window "$wid" "$key"
+        finish_show 0
+      done
+      ;;
+    close_window)
+      export SDL_AUDIODRIVER=dummy
+      start_show drmorvel-endless
+      wid=$(find_window)
+      [ -n "$wid" ] || fail "no window"
+      "$bin/close-window" "$wid" || fail "could not ask the window to close"
+      finish_show 0
+      ;;
+    fullscreen_toggle)
+      # The screen is smaller than the window, so the sizes tell the modes apart.
+      export SDL_AUDIODRIVER=dummy
+      start_show drmorvel-endless
+      wid=$(find_window)
+      [ -n "$wid" ] || fail "no window"
+      expect_size "$wid" 1024x768
+      xdotool key --window "$wid" f
+      expect_size "$wid" 800x600
+      xdotool key --window "$wid" f
+      expect_size "$wid" 1024x768
+      # A resize from outside, then the show goes on drawing.
+      xdotool windowsize "$wid" 640 360
+      expect_size "$wid" 640x360
+      sleep 0.5
+      still_running
+      xdotool key --window "$wid" q
+      finish_show 0
+      ;;
+    audio_bytes)
+      # The disk driver writes exactly what the audio callback produced
+      # (1 ms per buffer instead of real time), after whole buffers of
+      # silence written while the output was still paused.
+      export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/show.raw" SDL_DISKAUDIODELAY=1
+      start_show drmorvel-testdata
+      finish_show 0
+      ;;
+    *) fail "unknown case" ;;
+  esac
+}
+
+# ---- outside -------------------------------------------------------------
+
+compare_audio() {
+  "$bin/drmorvel-modrender" --seconds 40 "$module" "$work/ref.wav" || fail "modrender failed"
+  local show_size ref_size=$(($(stat -c %s "$work/ref.wav") - 44)) offset=0 length
+  show_size=$(stat -c %s "$work/show.raw")
+  # 630 ticks of 882 samples of 2 bytes: the song cannot pass 1920 sooner.
+  local at_least=$((630 * 882 * 2))
+  while [ $((offset + at_least)) -le "$show_size" ]; do
+    length=$((show_size - offset))
+    [ "$length" -gt "$ref_size" ] && length=$ref_size
+    if cmp -s -n "$length" -i "$offset:44" "$work/show.raw" "$work/ref.wav"; then
+      echo "audio: $length bytes after $offset bytes of silence match the offline rendering"
+      return 0
+    fi
+    cmp -s -n 4096 -i "$offset:0" "$work/show.raw" /dev/zero ||
+      fail "the sound differs from the offline rendering (after $offset bytes of silence)"
+    offset=$((offset + 4096))
+  done
+  fail "too little sound: $show_size bytes"
+}
+
+if [ "${E2E_INNER:-}" = 1 ]; then
+  work=$4
+  inner
+  exit 0
+fi
+
+for tool in xvfb-run xdotool xauth; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed"; exit 77; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+screen=1024x768x24
+[ "$case_name" = fullscreen_toggle ] && screen=800x600x24
+E2E_INNER=1 xvfb-run -a -s "-screen 0 $screen" "$0" "$case_name" "$bin" "$module" "$work" || exit $?
+[ "$case_name" = audio_bytes ] && compare_audio
+exit 0

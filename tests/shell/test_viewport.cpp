@@ -1,0 +1,137 @@
+// The 4:3 viewport rule, the command line's window flags and the frame
+// loop's reaction to events, with a real (offscreen) GL context.
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "gl_context.h"
+#include "shell/frame.h"
+#include "shell/shell.h"
+
+namespace {
+
+std::array<int, 4> viewport_after(int x, int y, int w, int h) {
+  set_aspect_viewport(x, y, w, h);
+  GLint v[4] = {};
+  glGetIntegerv(GL_VIEWPORT, v);
+  // show_view must always agree with what GL was told.
+  EXPECT_EQ(show_view.x, v[0]);
+  EXPECT_EQ(show_view.y, v[1]);
+  EXPECT_EQ(show_view.width, v[2]);
+  EXPECT_EQ(show_view.height, v[3]);
+  return {v[0], v[1], v[2], v[3]};
+}
+
+using V = std::array<int, 4>;
+
+TEST(AspectViewport, LargestCentredFourByThree) {
+  TestGlContext gl(64, 48);
+  ASSERT_TRUE(gl.ok()) << SDL_GetError();
+  EXPECT_EQ(viewport_after(0, 0, 1920, 1080), (V{240, 0, 1440, 1080}));
+  EXPECT_EQ(viewport_after(0, 0, 1280, 1024), (V{0, 32, 1280, 960}));
+  EXPECT_EQ(viewport_after(0, 0, 1024, 768), (V{0, 0, 1024, 768}));
+  EXPECT_EQ(viewport_after(0, 0, 640, 480), (V{0, 0, 640, 480}));
+  // Odd leftovers round toward zero on both sides.
+  EXPECT_EQ(viewport_after(0, 0, 641, 480), (V{0, 0, 640, 480}));
+  EXPECT_EQ(viewport_after(0, 0, 333, 100), (V{100, 0, 133, 100}));
+  EXPECT_EQ(viewport_after(0, 0, 100, 333), (V{0, 129, 100, 75}));
+  // The rectangle's own origin is kept.
+  EXPECT_EQ(viewport_after(10, 20, 1920, 1080), (V{250, 20, 1440, 1080}));
+}
+
+TEST(AspectViewport, HeightZeroCountsAsOne) {
+  TestGlContext gl(64, 48);
+  ASSERT_TRUE(gl.ok()) << SDL_GetError();
+  // Ratio 640: one pixel high, 4 * 1 / 3 = 1 wide, centred.
+  EXPECT_EQ(viewport_after(0, 0, 640, 0), (V{319, 0, 1, 1}));
+  // Width 0 as well: no division by zero, an empty viewport.
+  EXPECT_EQ(viewport_after(0, 0, 0, 0), (V{0, 0, 0, 0}));
+}
+
+TEST(WindowFlags, OnlyALoneDashWGivesAWindow) {
+  constexpr Uint32 kWindow = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE;
+  constexpr Uint32 kFull = kWindow | SDL_WINDOW_FULLSCREEN_DESKTOP;
+  static_assert(kWindow == 34 && kFull == 4131);
+  const char* none[] = {"drmorvel"};
+  const char* w[] = {"drmorvel", "-w"};
+  const char* w_more[] = {"drmorvel", "-w", "x"};
+  const char* other[] = {"drmorvel", "-W"};
+  const char* w_second[] = {"drmorvel", "x", "-w"};
+  EXPECT_EQ(show_window_flags(1, none), kFull);
+  EXPECT_EQ(show_window_flags(2, w), kWindow);
+  EXPECT_EQ(show_window_flags(3, w_more), kFull);
+  EXPECT_EQ(show_window_flags(2, other), kFull);
+  EXPECT_EQ(show_window_flags(3, w_second), kFull);
+}
+
+SDL_Event key(Uint32 type, SDL_Keycode code) {
+  SDL_Event e{};
+  e.type = type;
+  e.key.keysym.sym = code;
+  return e;
+}
+
+SDL_Event resize(Uint32 window_id, Uint8 kind, int w, int h) {
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = window_id;
+  e.window.event = kind;
+  e.window.data1 = w;
+  e.window.data2 = h;
+  return e;
+}
+
+TEST(ShowEvents, QuitOnlyOnCloseAndOnReleasedQOrEscape) {
+  TestGlContext gl(64, 48);
+  ASSERT_TRUE(gl.ok()) << SDL_GetError();
+  SDL_Window* win = gl.window();
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  EXPECT_EQ(handle_show_event(quit, win, 1), 1);
+  EXPECT_EQ(handle_show_event(key(SDL_KEYUP, SDLK_q), win, 1), 1);
+  EXPECT_EQ(handle_show_event(key(SDL_KEYUP, SDLK_ESCAPE), win, 1), 1);
+  // Held keys do nothing until released; other keys never do anything.
+  EXPECT_EQ(handle_show_event(key(SDL_KEYDOWN, SDLK_q), win, 1), 0);
+  EXPECT_EQ(handle_show_event(key(SDL_KEYDOWN, SDLK_ESCAPE), win, 1), 0);
+  EXPECT_EQ(handle_show_event(key(SDL_KEYUP, SDLK_a), win, 1), 0);
+  EXPECT_EQ(handle_show_event(key(SDL_KEYUP, SDLK_w), win, 1), 0);
+}
+
+TEST(ShowEvents, OnlyTheShowWindowsResizeSetsTheViewport) {
+  TestGlContext gl(64, 48);
+  ASSERT_TRUE(gl.ok()) << SDL_GetError();
+  SDL_Window* win = gl.window();
+  set_aspect_viewport(0, 0, 64, 48);
+  EXPECT_EQ(handle_show_event(resize(7, SDL_WINDOWEVENT_RESIZED, 1920, 1080), win, 8), 0);
+  EXPECT_EQ(show_view.width, 64) << "another window's resize was taken";
+  EXPECT_EQ(handle_show_event(resize(8, SDL_WINDOWEVENT_SIZE_CHANGED, 1920, 1080), win, 8), 0);
+  EXPECT_EQ(show_view.width, 64) << "a size change without a resize was taken";
+  EXPECT_EQ(handle_show_event(resize(8, SDL_WINDOWEVENT_RESIZED, 1920, 1080), win, 8), 0);
+  EXPECT_EQ(viewport_after(show_view.x, show_view.y, show_view.width, show_view.height),
+            (V{240, 0, 1440, 1080}));
+  EXPECT_EQ(handle_show_event(resize(8, SDL_WINDOWEVENT_RESIZED, 300, 0), win, 8), 0);
+  EXPECT_EQ(show_view.height, 1);
+}
+
+TEST(FrameProjection, NearPlaneSpansTheFourByThreeView) {
+  TestGlContext gl(64, 48);
+  ASSERT_TRUE(gl.ok()) << SDL_GetError();
+  glClearColor(0, 0, 0, 0);
+  begin_frame();
+  // A square from (1.2, 0.9) to (1.32, 0.99) at z = -3 lies in the top
+  // right corner of the view, just inside it.
+  glDisable(GL_TEXTURE_2D);
+  glColor3f(1, 1, 1);
+  glBegin(GL_QUADS);
+  glVertex2f(1.2f, 0.9f);
+  glVertex2f(1.32f, 0.9f);
+  glVertex2f(1.32f, 0.99f);
+  glVertex2f(1.2f, 0.99f);
+  glEnd();
+  EXPECT_EQ(read_pixel(62, 46)[0], 255);
+  EXPECT_EQ(read_pixel(1, 1)[0], 0);
+  EXPECT_EQ(read_pixel(32, 24)[0], 0);
+}
+
+}  // namespace
