@@ -17,6 +17,10 @@ file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/assets-test-data)
 add_executable(test-overlay shell/test_overlay.cpp)
 target_link_libraries(test-overlay PRIVATE drmorvel_show drmorvel_datagen GTest::gtest_main)
 
+add_executable(test-datagen shell/test_datagen.cpp)
+target_link_libraries(test-datagen PRIVATE drmorvel_datagen GTest::gtest_main)
+gtest_discover_tests(test-datagen)
+
 # One process per executable: the tests of one file share the GL library's
 # and the player's process-wide state, and test-assets its data directory.
 foreach(t test-viewport test-assets test-overlay)
