@@ -32,3 +32,11 @@ add_custom_target(update-reference-images
           -P ${CMAKE_CURRENT_SOURCE_DIR}/image_regression.cmake
   DEPENDS drmorvel-capture drmorvel-imgdiff drmorvel-regressiondata
   USES_TERMINAL)
+
+# The capture keeps the song and the sound in step with its frames.
+add_test(NAME capture_sync
+         COMMAND ${CMAKE_COMMAND} -D CAPTURE=$<TARGET_FILE:drmorvel-capture>
+                 -D MODRENDER=$<TARGET_FILE:drmorvel-modrender>
+                 -D DATA=${CMAKE_BINARY_DIR}/regressiondata -D OUT=${CMAKE_BINARY_DIR}/capture-sync
+                 -P ${CMAKE_CURRENT_SOURCE_DIR}/capture_sync.cmake)
+set_tests_properties(capture_sync PROPERTIES LABELS gui ENVIRONMENT SDL_VIDEODRIVER=offscreen)
