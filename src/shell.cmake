@@ -23,3 +23,17 @@ endfunction()
 drmorvel_show_executable(drmorvel "${DRMORVEL_DATA_DIR}")
 add_dependencies(drmorvel drmorvel-data)
 install(TARGETS drmorvel RUNTIME DESTINATION bin)
+
+# The shell's frame-level drawing (frame set-up, schedule, overlay) against
+# the GL that draws nothing: for the step-record tests and for measuring the
+# show's own CPU work per frame with rasterising taken out.
+add_library(drmorvel_show_nullgl STATIC
+  shell/show_clock.cpp
+  shell/viewport.cpp
+  shell/frame.cpp
+  shell/overlay.cpp
+  shell/schedule.cpp
+  shell/shell_null_gl.cpp
+)
+target_include_directories(drmorvel_show_nullgl PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(drmorvel_show_nullgl PUBLIC drmorvel_effects_nullgl drmorvel_engine SDL2::SDL2)

@@ -21,6 +21,7 @@
 #include "sound/sound.h"
 
 unsigned int TextureTable[kTextureCount];
+int (*asset_sound_choice)() = snd_choose_device;
 uint8_t sprite_pixels[kSpriteSize * kSpriteSize * 4];
 
 namespace {
@@ -185,7 +186,7 @@ int load_assets() {
   }
   // The device must exist before the module is parsed: parsing defines the
   // samples and the voice count on it.
-  snd_choose_device();
+  asset_sound_choice();
   pt_load(module_buffer, kModuleBufferSize);
   clear_blob_field();
   clear_twist_angles();

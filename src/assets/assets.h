@@ -8,9 +8,13 @@ constexpr int kTextureCount = 8;
 constexpr int kSpriteTexture = 7;  // the generated disc sprite
 constexpr int kSpriteSize = 256;   // the disc sprite's width and height
 
-// The data directory, with a trailing slash: a constant fixed when the
-// program is built (each executable defines its own).
-extern const char* const show_data_dir;
+// The data directory, with a trailing slash: fixed when the program is
+// built (each executable defines its own); an offline tool may point it
+// elsewhere before load_assets.
+extern const char* show_data_dir;
+// The sound-device choice load_assets makes: snd_choose_device in the show.
+// An offline tool installs one that opens no audio output.
+extern int (*asset_sound_choice)();
 
 // Eight OpenGL texture names, created together by load_assets.
 extern unsigned int TextureTable[kTextureCount];

@@ -14,6 +14,13 @@ Uint32 show_window_flags(int argc, const char* const* argv) {
   return SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_FULLSCREEN_DESKTOP;
 }
 
+void begin_show_gl() {
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  // Texturing is on between the steps of a frame; untextured scenes switch
+  // it off and back on around themselves.
+  glEnable(GL_TEXTURE_2D);
+}
+
 void begin_frame() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   // The same frustum whatever the window's shape: the viewport keeps 4:3.

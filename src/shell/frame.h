@@ -19,6 +19,10 @@ constexpr uint32_t kFirstRowPosition = 100;
 // full screen.
 Uint32 show_window_flags(int argc, const char* const* argv);
 
+// The GL state every frame starts from, set once after the assets are
+// loaded: black clear colour, texturing on.
+void begin_show_gl();
+
 // Clears the frame and sets the projection and the base model view.
 void begin_frame();
 

@@ -14,7 +14,7 @@
 #include "sound/sound.h"
 
 // Fixed when the program is built; no environment or file chooses it.
-const char* const show_data_dir = DRMORVEL_DATA_DIR;
+const char* show_data_dir = DRMORVEL_DATA_DIR;
 
 namespace {
 
@@ -43,8 +43,7 @@ int main(int argc, char** argv) {
   std::ungetc('2', stdin);
   if (!load_assets()) return 1;
 
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glEnable(GL_TEXTURE_2D);
+  begin_show_gl();
   // Once from the drawable, so that a full screen whose platform sends no
   // resize event still gets the 4:3 picture. At 1024 × 768 nothing changes.
   int drawable_width = kShowWidth, drawable_height = kShowHeight;

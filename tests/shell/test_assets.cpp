@@ -16,7 +16,7 @@
 #include "gl_context.h"
 #include "player/player.h"
 
-const char* const show_data_dir = ASSETS_TEST_DIR;
+const char* show_data_dir = ASSETS_TEST_DIR;
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "shell/overlay.h"
 #include "shell/shell.h"
 
-const char* const show_data_dir = "/nonexistent/";
+const char* show_data_dir = "/nonexistent/";
 
 namespace {
 

@@ -1,0 +1,43 @@
+# The capture's sound and song positions against the music engine's own
+# offline renderer: audio.wav must hold exactly the bytes drmorvel-modrender
+# writes (the sound is pulled in stretches of any length, which must not
+# change a byte), and the position of frame k must be that of tick
+# floor(k * 50 / 60) + 1, the last tick started at or before k / 60 s.
+# Run with -D CAPTURE=... -D MODRENDER=... -D DATA=... -D OUT=...
+file(REMOVE_RECURSE ${OUT})
+file(MAKE_DIRECTORY ${OUT})
+execute_process(COMMAND ${CAPTURE} --size 64x48 --to 2 --every 1000 --data ${DATA} --out ${OUT}/capture
+                RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "drmorvel-capture failed (${status})")
+endif()
+execute_process(COMMAND ${MODRENDER} --seconds 2 --timeline ${OUT}/ticks.tsv ${DATA}/zurivovariv.mod
+                        ${OUT}/modrender.wav RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "drmorvel-modrender failed (${status})")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/capture/audio.wav ${OUT}/modrender.wav
+                RESULT_VARIABLE same)
+if(NOT same EQUAL 0)
+  message(FATAL_ERROR "audio.wav differs from the music engine's rendering")
+endif()
+
+file(STRINGS ${OUT}/ticks.tsv ticks)
+file(STRINGS ${OUT}/capture/frames.tsv frames)
+list(POP_FRONT frames)  # the header
+list(LENGTH frames n)
+if(NOT n EQUAL 121)
+  message(FATAL_ERROR "expected frames 0 to 120, got ${n}")
+endif()
+foreach(line IN LISTS frames)
+  string(REPLACE "\t" ";" f "${line}")
+  list(GET f 0 k)
+  list(GET f 2 position)
+  math(EXPR tick "${k} * 50 / 60")  # index of tick floor(k * 50 / 60) + 1
+  list(GET ticks ${tick} t)
+  string(REPLACE "\t" ";" t "${t}")
+  list(GET t 1 expected)
+  if(NOT position EQUAL expected)
+    message(FATAL_ERROR "frame ${k}: position ${position}, the tick's is ${expected}")
+  endif()
+endforeach()

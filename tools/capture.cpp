@@ -1,0 +1,291 @@
+// drmorvel-capture: renders the show offline and deterministically, through
+// the code the show itself runs (asset loading, the frame's matrices, the
+// scene schedule, the overlay, the music engine), to PNG files.
+//
+// Frame k stands at show time k / fps. The show clock reads
+// floor(k * 1000 / fps) milliseconds, and before the frame is drawn the
+// sound has been pulled through the audio callback up to sample
+// floor(k * 44100 / fps), so every player tick whose audio starts at or
+// before that time has run: the song position and the clock agree with the
+// sound exactly as they would if the audio device were the clock. Every
+// frame from 0 is drawn, since the overlay and the schedule keep state from
+// frame to frame; only the frames asked for are read back and written.
+
+#include <SDL.h>
+#include <GL/gl.h>
+#include <png.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "assets/assets.h"
+#include "gl_target.h"
+#include "player/player.h"
+#include "shell/frame.h"
+#include "shell/shell.h"
+#include "sound/sound.h"
+
+// The compiled-in data directory, unless --data names another.
+const char* show_data_dir = DRMORVEL_DATA_DIR;
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: drmorvel-capture [--size WxH] [--fps N] [--from S] [--to S] [--every K]\n"
+    "                        [--data DIR] --out DIR\n"
+    "  --size WxH  frame size in pixels (default 1024x768)\n"
+    "  --fps N     frames per second of show time (default 60)\n"
+    "  --from S    first second to write (default 0)\n"
+    "  --to S      last second to render (default: until the show ends)\n"
+    "  --every K   write every K-th frame from S on (default 1)\n"
+    "  --data DIR  read the pictures and the module from DIR\n"
+    "  --out DIR   where frame-NNNNNN.png, frames.tsv and audio.wav go\n";
+
+constexpr int kRate = 44100;  // the 16-bit device's rate
+constexpr int kMaxSide = 4096;
+constexpr uint32_t kLastPosition = 1920;
+
+struct Options {
+  int width = 1024;
+  int height = 768;
+  int fps = 60;
+  double from = 0.0;
+  double to = -1.0;  // negative: until the show ends
+  int every = 1;
+  const char* data = nullptr;
+  const char* out = nullptr;
+};
+
+// The show clock's source while capturing: the current frame's milliseconds.
+uint32_t frame_ms = 0;
+uint32_t capture_ticks() { return frame_ms; }
+
+int sound_choice() { return snd_open_offline(kSound16Bit); }
+
+int usage(const char* problem) {
+  if (problem) std::fprintf(stderr, "drmorvel-capture: %s\n", problem);
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+bool parse_number(const char* s, double lo, double hi, double& out) {
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(s, &end);
+  if (errno != 0 || end == s || *end != '\0' || !std::isfinite(v) || v < lo || v > hi) return false;
+  out = v;
+  return true;
+}
+
+bool parse_size(const char* s, int& w, int& h) {
+  char* end = nullptr;
+  const long a = std::strtol(s, &end, 10);
+  if (end == s || (*end != 'x' && *end != 'X')) return false;
+  const char* rest = end + 1;
+  const long b = std::strtol(rest, &end, 10);
+  if (end == rest || *end != '\0' || a < 1 || b < 1 || a > kMaxSide || b > kMaxSide) return false;
+  w = static_cast<int>(a);
+  h = static_cast<int>(b);
+  return true;
+}
+
+int parse(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
+    if (i + 1 >= argc) return usage("every option needs a value");
+    const char* v = argv[++i];
+    double x = 0;
+    if (arg == "--size") {
+      if (!parse_size(v, o.width, o.height)) return usage("--size takes WxH, each 1 to 4096");
+    } else if (arg == "--fps") {
+      if (!parse_number(v, 1, 1000, x) || x != std::floor(x)) return usage("--fps takes a whole number from 1 to 1000");
+      o.fps = static_cast<int>(x);
+    } else if (arg == "--from") {
+      if (!parse_number(v, 0, 86400, x)) return usage("--from takes seconds from 0");
+      o.from = x;
+    } else if (arg == "--to") {
+      if (!parse_number(v, 0, 86400, x)) return usage("--to takes seconds from 0");
+      o.to = x;
+    } else if (arg == "--every") {
+      if (!parse_number(v, 1, 1e6, x) || x != std::floor(x)) return usage("--every takes a whole number from 1");
+      o.every = static_cast<int>(x);
+    } else if (arg == "--data") {
+      o.data = v;
+    } else if (arg == "--out") {
+      o.out = v;
+    } else {
+      return usage("unknown option");
+    }
+  }
+  if (!o.out) return usage("--out DIR is needed");
+  return 0;
+}
+
+void put_le(uint8_t* p, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// A 16-bit mono WAV header for data_bytes of samples.
+void wav_header(uint8_t* h, uint32_t data_bytes) {
+  std::memcpy(h, "RIFF", 4);
+  put_le(h + 4, 36 + data_bytes, 4);
+  std::memcpy(h + 8, "WAVEfmt ", 8);
+  put_le(h + 16, 16, 4);
+  put_le(h + 20, 1, 2);  // PCM
+  put_le(h + 22, 1, 2);  // mono
+  put_le(h + 24, kRate, 4);
+  put_le(h + 28, kRate * 2, 4);
+  put_le(h + 32, 2, 2);
+  put_le(h + 34, 16, 2);
+  std::memcpy(h + 36, "data", 4);
+  put_le(h + 40, data_bytes, 4);
+}
+
+bool write_png(const char* path, const uint8_t* rgb, int w, int h) {
+  std::FILE* f = std::fopen(path, "wb");
+  if (!f) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+    return false;
+  }
+  png_init_io(png, f);
+  // Fast compression: the frames are many and mostly large flat areas.
+  png_set_compression_level(png, 3);
+  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < h; ++y) png_write_row(png, rgb + static_cast<size_t>(y) * w * 3);
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(f) == 0;
+}
+
+// Pulls the sound up to `target` samples from show time 0 and appends it to
+// the WAV file. Works in pieces of at most one buffer.
+void pull_sound(int64_t& pulled, int64_t target, std::FILE* wav) {
+  static uint8_t buffer[2 * 4096];
+  while (pulled < target) {
+    const int64_t want = target - pulled;
+    const int n = static_cast<int>(want < 4096 ? want : 4096);
+    snd_audio_callback(nullptr, buffer, 2 * n);
+    std::fwrite(buffer, 2, n, wav);
+    pulled += n;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (const int bad = parse(argc, argv, o)) return bad;
+
+  if (mkdir(o.out, 0777) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "drmorvel-capture: cannot make %s: %s\n", o.out, std::strerror(errno));
+    return 2;
+  }
+  char path[4096];
+  std::snprintf(path, sizeof path, "%s/frames.tsv", o.out);
+  std::FILE* tsv = std::fopen(path, "w");
+  std::snprintf(path, sizeof path, "%s/audio.wav", o.out);
+  std::FILE* wav = std::fopen(path, "wb");
+  if (!tsv || !wav) {
+    std::fprintf(stderr, "drmorvel-capture: cannot write into %s: %s\n", o.out, std::strerror(errno));
+    return 2;
+  }
+
+  GlTarget target;
+  char why[512];
+  if (!gl_target_open(target, o.width, o.height, why, sizeof why)) {
+    std::fprintf(stderr, "drmorvel-capture: cannot render: %s\n", why);
+    return 3;
+  }
+
+  // The show's start-up, with the sound pulled here instead of by an
+  // audio device, and the clock driven by the frame number.
+  static char data_dir[4096];
+  if (o.data) {
+    const size_t n = std::strlen(o.data);
+    std::snprintf(data_dir, sizeof data_dir, "%s%s", o.data, n > 0 && o.data[n - 1] == '/' ? "" : "/");
+    show_data_dir = data_dir;
+  }
+  asset_sound_choice = sound_choice;
+  if (!load_assets()) {
+    std::fprintf(stderr, "drmorvel-capture: cannot open the module in %s\n", show_data_dir);
+    gl_target_close(target);
+    return 1;
+  }
+  if (song.channel_count == 0 && o.to < 0) {
+    // The song position would stay at 0 and the show never end.
+    std::fprintf(stderr, "drmorvel-capture: the module was not accepted (%s); give --to\n",
+                 song.error_text ? song.error_text : "unknown");
+    gl_target_close(target);
+    return 1;
+  }
+  begin_show_gl();
+  snd_pacing_init(50);
+  set_aspect_viewport(0, 0, o.width, o.height);
+  set_show_clock_source(capture_ticks);
+  frame_ms = 0;
+  show_clock();  // starts the clock at frame 0
+
+  uint8_t header[44];
+  wav_header(header, 0);
+  std::fwrite(header, 1, sizeof header, wav);
+  std::fputs("frame\ttime\tposition\n", tsv);
+
+  static uint8_t rgb[kMaxSide * kMaxSide * 3];
+  const int64_t first = static_cast<int64_t>(std::ceil(o.from * o.fps - 1e-9));
+  ScheduleOrigins origins;
+  int64_t pulled = 0;
+  int written = 0;
+  int status = 0;
+  for (int64_t k = 0;; ++k) {
+    if (o.to >= 0 && static_cast<double>(k) > o.to * o.fps + 1e-9) break;
+    frame_ms = static_cast<uint32_t>(k * 1000 / o.fps);
+    // Tick 1 starts at time 0, so frame 0 needs one sample pulled for it to
+    // have run.
+    const int64_t sample = k * kRate / o.fps;
+    pull_sound(pulled, sample > 0 ? sample : 1, wav);
+
+    const auto p = static_cast<uint32_t>(pt_position());
+    begin_frame();
+    draw_schedule(p, origins);
+    const auto closing = static_cast<uint32_t>(pt_position());
+    std::fprintf(tsv, "%lld\t%.6f\t%d\n", static_cast<long long>(k),
+                 static_cast<double>(k) / o.fps, static_cast<int32_t>(p));
+
+    if (k >= first && (k - first) % o.every == 0) {
+      gl_target_read(target, rgb);
+      std::snprintf(path, sizeof path, "%s/frame-%06lld.png", o.out, static_cast<long long>(k));
+      if (!write_png(path, rgb, o.width, o.height)) {
+        std::fprintf(stderr, "drmorvel-capture: cannot write %s\n", path);
+        status = 2;
+        break;
+      }
+      ++written;
+    }
+    if (closing > kLastPosition) break;  // the frame that ends the show
+  }
+
+  const long data_bytes = std::ftell(wav) - 44;
+  wav_header(header, static_cast<uint32_t>(data_bytes));
+  std::fseek(wav, 0, SEEK_SET);
+  std::fwrite(header, 1, sizeof header, wav);
+  if (std::fclose(wav) != 0 || std::fclose(tsv) != 0) status = 2;
+  gl_target_close(target);
+  std::fprintf(stderr, "drmorvel-capture: %d frames written to %s\n", written, o.out);
+  return status;
+}
