@@ -125,6 +125,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "drmorvel-modrender: cannot write %s: %s\n", positional[1], std::strerror(errno));
     return 2;
   }
+  // Large writes: a long rendering otherwise spends as much time in write
+  // calls of one callback buffer each as in the mixer.
+  static char out_buffer[1 << 20];
+  std::setvbuf(out, out_buffer, _IOFBF, sizeof out_buffer);
   const uint32_t rate = mode == kSound8Bit ? 22050 : 44100;
   const uint32_t width = mode == kSound8Bit ? 1 : 2;
   const uint64_t frames = static_cast<uint64_t>(std::llround(seconds * rate));

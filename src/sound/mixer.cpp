@@ -1,5 +1,6 @@
 // The voice mixer: player voices to mono 8-bit or 16-bit PCM.
 
+#include <bit>
 #include <cstring>
 
 #include "sound/sound.h"
@@ -41,9 +42,15 @@ void write_output(uint8_t* out, int n, int is16) {
     for (int i = 0; i < n; ++i) {
       int32_t s = mix_buffer[i];
       s = s < -32768 ? -32768 : (s > 32767 ? 32767 : s);
-      const uint16_t u = static_cast<uint16_t>(s);
-      out[2 * i] = static_cast<uint8_t>(u & 0xFF);
-      out[2 * i + 1] = static_cast<uint8_t>(u >> 8);
+      if constexpr (std::endian::native == std::endian::little) {
+        // One 16-bit store per sample lets the compiler vectorise the clip.
+        const int16_t v = static_cast<int16_t>(s);
+        std::memcpy(out + 2 * i, &v, 2);
+      } else {
+        const uint16_t u = static_cast<uint16_t>(s);
+        out[2 * i] = static_cast<uint8_t>(u & 0xFF);
+        out[2 * i + 1] = static_cast<uint8_t>(u >> 8);
+      }
     }
   } else {
     for (int i = 0; i < n; ++i) {
@@ -65,28 +72,48 @@ int snd_mix_volume(int volume, int master_volume) {
   return static_cast<int>(static_cast<uint64_t>(volume) * static_cast<uint64_t>(master_volume) * 255 / 8064);
 }
 
+// The position and step live in one 64-bit word each while mixing: adding
+// the 32.32 step as one number is the same as adding the fraction words and
+// carrying into the integer words, and keeping the voice in locals lets the
+// loop run in registers (the mix buffer could otherwise alias the voice).
 void snd_mix_voice(Voice& v, int32_t* buffer, int n, int a) {
-  for (int i = 0; i < n; ++i) {
-    advance(v);
-    int32_t s;
-    if (v.looped) {
-      // Wraps to one byte after the loop start, by design: a loop plays
-      // bytes loop start + 1 up to loop end.
-      if (v.position > v.loop_end) v.position = v.loop_start + 1;
-      s = v.data[v.position];
-    } else if (v.position < v.length) {
-      s = v.data[v.position];
-    } else {
-      // Parked: the voice keeps adding its first byte until the player sets
-      // a new position or period.
-      v.position = 0;
-      v.step = 0;
-      v.step_fraction = 0;
-      v.volume = 0;
-      s = v.data[0];
+  const int8_t* const data = v.data;
+  uint64_t position = (uint64_t{v.position} << 32) | v.position_fraction;
+  const uint64_t step = (uint64_t{v.step} << 32) | v.step_fraction;
+  if (v.looped) {
+    // Wraps to one byte after the loop start, by design: a loop plays
+    // bytes loop start + 1 up to loop end. The fraction carries over.
+    const uint32_t loop_end = v.loop_end;
+    const uint64_t restart = uint64_t{static_cast<uint32_t>(v.loop_start + 1)} << 32;
+    for (int i = 0; i < n; ++i) {
+      position += step;
+      if (static_cast<uint32_t>(position >> 32) > loop_end) position = restart | (position & 0xFFFFFFFFu);
+      buffer[i] += data[position >> 32] * a;
     }
-    buffer[i] += s * a;
+    v.position = static_cast<uint32_t>(position >> 32);
+    v.position_fraction = static_cast<uint32_t>(position);
+    return;
   }
+  const uint32_t length = v.length;
+  int i = 0;
+  for (; i < n; ++i) {
+    position += step;
+    const uint32_t index = static_cast<uint32_t>(position >> 32);
+    if (index >= length) break;
+    buffer[i] += data[index] * a;
+  }
+  if (i < n) {
+    // Parked: the voice keeps adding its first byte until the player sets
+    // a new position or period. Its fraction word stays as it was.
+    position &= 0xFFFFFFFFu;
+    v.step = 0;
+    v.step_fraction = 0;
+    v.volume = 0;
+    const int32_t s = data[0] * a;
+    for (; i < n; ++i) buffer[i] += s;
+  }
+  v.position = static_cast<uint32_t>(position >> 32);
+  v.position_fraction = static_cast<uint32_t>(position);
 }
 
 void snd_mix_voice_interp(Voice& v, int32_t* buffer, int n, int a) {

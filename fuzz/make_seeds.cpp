@@ -1,0 +1,103 @@
+// Writes the fuzz seeds: small modules built here that between them reach
+// every effect command, loops, sample offsets, jumps and breaks, several
+// format tags and a truncated file. Usage: make-fuzz-seeds DIR
+//
+// Byte 0 of each seed selects the fuzz variant (see fuzz_module.cpp).
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "song_builder.h"
+
+using song_builder::ModuleBuilder;
+using song_builder::SampleSpec;
+
+namespace {
+
+bool write(const std::string& path, std::vector<uint8_t> bytes, uint8_t variant) {
+  bytes[0] = variant;
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+SampleSpec one_shot(size_t length, uint32_t seed) {
+  SampleSpec s;
+  s.data = song_builder::noise(length, seed);
+  s.volume = 50;
+  return s;
+}
+
+// Four channels, one row per effect command and its common parameters.
+ModuleBuilder effects_song() {
+  ModuleBuilder m("M.K.", 4, 2);
+  m.set_sample(1, song_builder::looped_tone());
+  m.set_sample(2, one_shot(300, 7));
+  SampleSpec tuned = song_builder::looped_tone(30);
+  tuned.finetune = 0x0B;
+  m.set_sample(3, tuned);
+  const int effects[][2] = {
+      {0x0, 0x37}, {0x1, 0x08}, {0x2, 0x10}, {0x3, 0x20}, {0x4, 0x8F}, {0x5, 0x21}, {0x6, 0x12},
+      {0x7, 0x4F}, {0x8, 0xC0}, {0x9, 0x01}, {0xA, 0xF0}, {0xC, 0x50}, {0xE, 0x13}, {0xE, 0x2F},
+      {0xE, 0x31}, {0xE, 0x42}, {0xE, 0x5A}, {0xE, 0x73}, {0xE, 0x8C}, {0xE, 0x93}, {0xE, 0xA1},
+      {0xE, 0xB1}, {0xE, 0xC2}, {0xE, 0xD2}, {0xE, 0xE1}, {0xF, 0x03}, {0xF, 0x80}, {0x0, 0xFF}};
+  int row = 0;
+  for (const auto& e : effects) {
+    m.set_cell(0, row, 0, 1 + row % 3, song_builder::kOctave2[row % 12], e[0], e[1]);
+    m.set_cell(0, row, 1, 0, 0, e[0], e[1]);
+    m.set_cell(0, row, 2, 2, 113, e[0], e[1]);
+    m.set_cell(0, row, 3, 3, 856, 0x3, 0x40);
+    ++row;
+  }
+  m.set_cell(0, 40, 0, 0, 0, 0xE, 0x60);
+  m.set_cell(0, 42, 1, 0, 0, 0xE, 0x62);
+  m.set_cell(0, 44, 2, 0, 0, 0xD, 0x16);
+  m.set_cell(1, 10, 0, 1, 214, 0xB, 0x00);
+  m.set_cell(1, 5, 3, 2, 428, 0xD, 0x63);
+  m.set_orders({0, 1, 0, 1}, 1);
+  return m;
+}
+
+// Eight channels with sample offsets past the end, a loop running past its
+// sample and the highest and lowest notes under vibrato and arpeggio.
+ModuleBuilder edges_song() {
+  ModuleBuilder m("8CHN", 8, 1);
+  SampleSpec past_end = song_builder::looped_tone();
+  past_end.repeat_start = 400;
+  past_end.repeat_length = 400;  // ends 288 bytes past the sample
+  m.set_sample(1, past_end);
+  m.set_sample(2, one_shot(64, 3));
+  for (int c = 0; c < 8; ++c) {
+    m.set_cell(0, 0, c, 1 + c % 2, c % 2 ? 113 : 3424, 0x9, 0x10 * c);
+    m.set_cell(0, 1, c, 0, 0, 0x4, 0xFF);
+    m.set_cell(0, 2, c, 0, 0, 0x0, 0xFF);
+    m.set_cell(0, 3, c, 0, 0, 0x1, 0xFF);
+    m.set_cell(0, 4, c, 0, 0, 0x6, 0x0F);
+  }
+  m.set_cell(0, 5, 0, 0, 0, 0xF, 0x01);
+  m.set_orders({0, 0});
+  return m;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: make-fuzz-seeds DIR\n", stderr);
+    return 2;
+  }
+  const std::string dir = argv[1];
+  bool ok = true;
+  ok &= write(dir + "/effects-16bit.mod", effects_song().bytes(), 0x00);
+  ok &= write(dir + "/effects-8bit-interp.mod", effects_song().bytes(), 0x03);
+  ok &= write(dir + "/edges-short-buffers.mod", edges_song().bytes(), 0x1A);
+  std::vector<uint8_t> truncated = song_builder::busy_song("6CHN", 6, 3).bytes();
+  truncated.resize(1084 + 3 * 6 * 256 + 700);  // the samples are cut short
+  ok &= write(dir + "/busy-truncated.mod", truncated, 0x02);
+  ok &= write(dir + "/busy-32ch.mod", song_builder::busy_song("32CH", 32, 1).bytes(), 0x10);
+  ok &= write(dir + "/busy-2ch.mod", song_builder::busy_song("2CHN", 2, 2).bytes(), 0x07);
+  if (!ok) std::fputs("make-fuzz-seeds: cannot write the seeds\n", stderr);
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,214 @@
+// drmorvel-modrender run as a program: the WAV file it writes, its timeline,
+// and its messages and exit statuses on bad input. The bytes it writes are
+// compared with the audio callback driven directly in this process, which is
+// what the show's SDL audio thread does.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "assets/module_file.h"
+#include "player/player.h"
+#include "song_builder.h"
+#include "sound/sound.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string err;
+};
+
+std::string temp_path(const std::string& name) {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return ::testing::TempDir() + "modrender_" + info->name() + "_" + name;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Runs the renderer with the given arguments (already quoted as needed).
+Outcome modrender(const std::string& args) {
+  const std::string err = temp_path("stderr.txt");
+  const std::string command = std::string("'") + MODRENDER_PATH + "' " + args + " 2>'" + err + "'";
+  const int raw = std::system(command.c_str());
+  Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(err)};
+  return run;
+}
+
+uint32_t le(const std::string& s, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(s[at + i]);
+  return v;
+}
+
+// Four channels of notes, slides, vibrato and volume changes, long enough to
+// cross pattern boundaries within a few seconds.
+std::vector<uint8_t> test_song() {
+  song_builder::ModuleBuilder m = song_builder::busy_song("M.K.", 4, 3);
+  m.set_cell(0, 0, 3, 0, 0, 0xF, 0x02);  // speed 2
+  m.set_cell(1, 5, 2, 0, 0, 0xD, 0x10);  // break to row 10 of the next order
+  return m.bytes();
+}
+
+// The bytes the audio callback gives for this module and sound mode, in
+// 2048-frame buffers (the last one cut to what is left), and the song
+// position after each tick.
+std::vector<int32_t> positions;
+void record_position() { positions.push_back(pt_position()); }
+
+std::string render_in_process(const std::string& module, int mode, uint64_t frames) {
+  const long size = read_module_file(module.c_str());
+  EXPECT_GT(size, 0);
+  pacing.tick_remainder = 0;
+  std::srand(1);  // the random waveform as a fresh process builds it
+  snd_open_offline(mode);
+  snd_pacing_init(50);
+  EXPECT_EQ(pt_load(module_buffer, kModuleBufferSize), 1);
+  positions.clear();
+  snd_set_tick_observer(record_position);
+  const int width = mode == kSound16Bit ? 2 : 1;
+  std::string out;
+  uint8_t stream[2048 * 2];
+  for (uint64_t done = 0; done < frames;) {
+    const int count = static_cast<int>(frames - done < 2048 ? frames - done : 2048);
+    snd_audio_callback(nullptr, stream, count * width);
+    out.append(reinterpret_cast<const char*>(stream), static_cast<size_t>(count) * width);
+    done += static_cast<uint64_t>(count);
+  }
+  snd_set_tick_observer(nullptr);
+  return out;
+}
+
+class ModRender : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = temp_path("song.mod");
+    wav_ = temp_path("out.wav");
+    write_file(module_, test_song());
+  }
+  std::string module_, wav_;
+};
+
+TEST_F(ModRender, SixteenBitWavHeaderAndSize) {
+  ASSERT_EQ(modrender("--seconds 2.5 '" + module_ + "' '" + wav_ + "'").status, 0);
+  const std::string wav = read_file(wav_);
+  const uint32_t data_bytes = 110250 * 2;  // 2.5 s at 44100 Hz, 2 bytes each
+  ASSERT_EQ(wav.size(), 44 + data_bytes);
+  EXPECT_EQ(wav.substr(0, 4), "RIFF");
+  EXPECT_EQ(le(wav, 4, 4), 36 + data_bytes);
+  EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+  EXPECT_EQ(le(wav, 16, 4), 16u);
+  EXPECT_EQ(le(wav, 20, 2), 1u);  // PCM
+  EXPECT_EQ(le(wav, 22, 2), 1u);  // mono
+  EXPECT_EQ(le(wav, 24, 4), 44100u);
+  EXPECT_EQ(le(wav, 28, 4), 88200u);
+  EXPECT_EQ(le(wav, 32, 2), 2u);
+  EXPECT_EQ(le(wav, 34, 2), 16u);
+  EXPECT_EQ(wav.substr(36, 4), "data");
+  EXPECT_EQ(le(wav, 40, 4), data_bytes);
+}
+
+TEST_F(ModRender, EightBitWavHeaderAndSize) {
+  ASSERT_EQ(modrender("--mode 1 --seconds 3 '" + module_ + "' '" + wav_ + "'").status, 0);
+  const std::string wav = read_file(wav_);
+  ASSERT_EQ(wav.size(), 44u + 66150u);
+  EXPECT_EQ(le(wav, 22, 2), 1u);
+  EXPECT_EQ(le(wav, 24, 4), 22050u);
+  EXPECT_EQ(le(wav, 28, 4), 22050u);
+  EXPECT_EQ(le(wav, 32, 2), 1u);
+  EXPECT_EQ(le(wav, 34, 2), 8u);
+  EXPECT_EQ(le(wav, 40, 4), 66150u);
+}
+
+TEST_F(ModRender, WritesExactlyTheAudioCallbacksBytesInBothModes) {
+  for (int mode : {kSound16Bit, kSound8Bit}) {
+    SCOPED_TRACE(mode);
+    // 4.3 s is not a whole number of 2048-frame buffers in either mode.
+    ASSERT_EQ(modrender("--mode " + std::to_string(mode) + " --seconds 4.3 '" + module_ + "' '" +
+                        wav_ + "'")
+                  .status,
+              0);
+    const std::string wav = read_file(wav_);
+    const uint64_t frames = mode == kSound16Bit ? 189630 : 94815;
+    const std::string expected = render_in_process(module_, mode, frames);
+    ASSERT_EQ(wav.size(), 44 + expected.size());
+    EXPECT_TRUE(wav.compare(44, std::string::npos, expected) == 0) << "the sample data differ";
+    // Not silence: the song plays.
+    EXPECT_NE(expected.find_first_not_of(expected[0]), std::string::npos);
+  }
+}
+
+TEST_F(ModRender, TimelineHasOneLinePerTickWithThePositionAfterIt) {
+  const std::string timeline = temp_path("timeline.txt");
+  ASSERT_EQ(modrender("--seconds 3 --timeline '" + timeline + "' '" + module_ + "' '" + wav_ + "'")
+                .status,
+            0);
+  render_in_process(module_, kSound16Bit, 132300);
+  std::istringstream in(read_file(timeline));
+  std::string line;
+  size_t n = 0;
+  while (std::getline(in, line)) {
+    ASSERT_LT(n, positions.size());
+    EXPECT_EQ(line, std::to_string(n + 1) + "\t" + std::to_string(positions[n])) << "line " << n + 1;
+    ++n;
+  }
+  EXPECT_EQ(n, positions.size());
+  // Speed 2 from the first row: rows start on ticks 1, 3, 5, ...; the break
+  // on row 5 of order 1 shows row 63 from that row's own first tick on.
+  const std::string text = read_file(timeline);
+  EXPECT_EQ(text.substr(0, 16), "1\t0\n2\t0\n3\t1\n4\t1\n");
+  EXPECT_NE(text.find("\t104\n"), std::string::npos);
+  EXPECT_EQ(text.find("\t105\n"), std::string::npos);
+  EXPECT_NE(text.find("\t163\n"), std::string::npos);
+  EXPECT_NE(text.find("\t210\n"), std::string::npos);
+  EXPECT_EQ(text.find("\t200\n"), std::string::npos);
+}
+
+TEST_F(ModRender, MissingModuleFileIsStatusTwoWithAMessage) {
+  const std::string missing = temp_path("no-such.mod");
+  const Outcome run = modrender("'" + missing + "' '" + wav_ + "'");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("No such file"), std::string::npos) << run.err;
+}
+
+TEST_F(ModRender, UnknownFormatTagIsStatusOneWithTheLoadersText) {
+  std::vector<uint8_t> bytes = test_song();
+  std::memcpy(&bytes[1080], "m.k.", 4);  // case matters
+  write_file(module_, bytes);
+  const Outcome run = modrender("'" + module_ + "' '" + wav_ + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("pt_takemod error: unknown module type!"), std::string::npos) << run.err;
+}
+
+TEST_F(ModRender, BadOptionsPrintUsageAndGiveStatusTwo) {
+  const std::string files = " '" + module_ + "' '" + wav_ + "'";
+  for (const std::string& args :
+       {std::string("--mode 3") + files, std::string("--mode") , std::string("--seconds abc") + files,
+        std::string("--seconds -1") + files, std::string("--bogus") + files, std::string(""),
+        std::string("'") + module_ + "'", files + " extra"}) {
+    SCOPED_TRACE(args);
+    const Outcome run = modrender(args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("usage: drmorvel-modrender"), std::string::npos) << run.err;
+  }
+}
+
+}  // namespace
