@@ -1,5 +1,6 @@
 // The voice mixer: player voices to mono 8-bit or 16-bit PCM.
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #if defined(__x86_64__)
@@ -40,13 +41,13 @@ inline void advance(Voice& v) {
   v.position += v.step + static_cast<uint32_t>(fraction >> 32);
 }
 
+// Clipping written as a clamp, one store per sample, so that the compiler
+// turns both loops into saturating vector packs.
 void write_output(uint8_t* out, int n, int is16) {
   if (is16) {
     for (int i = 0; i < n; ++i) {
-      int32_t s = mix_buffer[i];
-      s = s < -32768 ? -32768 : (s > 32767 ? 32767 : s);
+      const int32_t s = std::clamp(mix_buffer[i], int32_t{-32768}, int32_t{32767});
       if constexpr (std::endian::native == std::endian::little) {
-        // One 16-bit store per sample lets the compiler vectorise the clip.
         const int16_t v = static_cast<int16_t>(s);
         std::memcpy(out + 2 * i, &v, 2);
       } else {
@@ -56,15 +57,10 @@ void write_output(uint8_t* out, int n, int is16) {
       }
     }
   } else {
-    for (int i = 0; i < n; ++i) {
-      const int32_t s = mix_buffer[i];
-      if (s < -65536) {
-        out[i] = 0;
-        continue;
-      }
-      const int32_t b = s >> 9;  // floor(s / 512)
-      out[i] = b > 127 ? 255 : static_cast<uint8_t>(b + 128);
-    }
+    // floor(s / 512) clamped to -128..127, with 128 as the zero level; sums
+    // below -65536 land on 0 as well.
+    for (int i = 0; i < n; ++i)
+      out[i] = static_cast<uint8_t>(std::clamp(mix_buffer[i] >> 9, int32_t{-128}, int32_t{127}) + 128);
   }
 }
 
