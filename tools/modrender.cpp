@@ -17,6 +17,7 @@
 namespace {
 
 constexpr int kBufferFrames = 2048;  // what the show asks SDL for
+constexpr int kBlockBuffers = 64;    // callback buffers per write
 
 constexpr char kUsage[] =
     "usage: drmorvel-modrender [--mode 1|2] [--seconds S] [--timeline FILE] MODULE OUT.wav\n"
@@ -125,10 +126,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "drmorvel-modrender: cannot write %s: %s\n", positional[1], std::strerror(errno));
     return 2;
   }
-  // Large writes: a long rendering otherwise spends as much time in write
-  // calls of one callback buffer each as in the mixer.
-  static char out_buffer[1 << 20];
-  std::setvbuf(out, out_buffer, _IOFBF, sizeof out_buffer);
+  // The sound is written in blocks of many callback buffers straight from
+  // where it was rendered: a long rendering otherwise spends as much time
+  // copying and writing small buffers as in the mixer.
+  std::setvbuf(out, nullptr, _IONBF, 0);
   const uint32_t rate = mode == kSound8Bit ? 22050 : 44100;
   const uint32_t width = mode == kSound8Bit ? 1 : 2;
   const uint64_t frames = static_cast<uint64_t>(std::llround(seconds * rate));
@@ -136,13 +137,18 @@ int main(int argc, char** argv) {
   wav_header(header, rate, width * 8, static_cast<uint32_t>(frames * width));
   bool ok = std::fwrite(header, 1, sizeof header, out) == sizeof header;
 
-  uint8_t stream[kBufferFrames * 2];
+  // The callbacks still get the show's buffers of 2048 frames each.
+  static uint8_t block[kBlockBuffers * kBufferFrames * 2];
   for (uint64_t done = 0; ok && done < frames;) {
-    const uint64_t left = frames - done;
-    const int count = static_cast<int>(left < kBufferFrames ? left : kBufferFrames);
-    snd_audio_callback(nullptr, stream, count * static_cast<int>(width));
-    ok = std::fwrite(stream, width, static_cast<size_t>(count), out) == static_cast<size_t>(count);
-    done += static_cast<uint64_t>(count);
+    size_t used = 0;
+    for (int b = 0; b < kBlockBuffers && done < frames; ++b) {
+      const uint64_t left = frames - done;
+      const int count = static_cast<int>(left < kBufferFrames ? left : kBufferFrames);
+      snd_audio_callback(nullptr, block + used, count * static_cast<int>(width));
+      used += static_cast<size_t>(count) * width;
+      done += static_cast<uint64_t>(count);
+    }
+    ok = std::fwrite(block, 1, used, out) == used;
   }
   if (std::fclose(out) != 0) ok = false;
   if (timeline && std::fclose(timeline) != 0) ok = false;
