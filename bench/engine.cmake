@@ -6,4 +6,4 @@ target_link_libraries(engine_bench PRIVATE drmorvel_engine benchmark::benchmark)
 
 # Writes the long synthetic modules that compare-openmpt.sh renders.
 add_executable(make-bench-module make_bench_module.cpp)
-target_include_directories(make-bench-module PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+target_include_directories(make-bench-module PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "assets/module_file.h"
+#include "module_builder.h"
 #include "player/player.h"
-#include "song_builder.h"
 #include "sound/sound.h"
 
 namespace {
@@ -21,7 +21,7 @@ int8_t tone[4096 + 2];
 
 void start_voices(int count) {
   snd_open_offline(kSound16Bit);
-  const std::vector<int8_t> wave = song_builder::sine_wave(4096, 16, 110);
+  const std::vector<int8_t> wave = sine_wave(4096, 16, 110);
   std::memcpy(tone, wave.data(), wave.size());
   snd_define_sample(1, tone, 4096, 0, 4096, 1);
   snd_set_voice_count(count);
@@ -29,7 +29,7 @@ void start_voices(int count) {
     snd_select_voice(v);
     snd_set_sample(1);
     snd_set_volume(64);
-    snd_set_period(song_builder::kOctave2[v % 12] >> (v % 3));  // steps of 0.19 to 0.8 bytes
+    snd_set_period(kOctave2[v % 12] >> (v % 3));  // steps of 0.19 to 0.8 bytes
     snd_set_offset(static_cast<uint32_t>(v) * 97);
   }
 }
@@ -80,7 +80,7 @@ BENCHMARK(BM_MixInterpolated)->Arg(4)->Arg(32);
 void BM_PlaySong(benchmark::State& state) {
   const int channels = static_cast<int>(state.range(0));
   const char* tag = channels == 4 ? "M.K." : channels == 8 ? "8CHN" : "32CH";
-  const std::vector<uint8_t> file = song_builder::busy_song(tag, channels, channels == 32 ? 32 : 64).bytes();
+  const std::vector<uint8_t> file = busy_song(tag, channels, channels == 32 ? 32 : 64).build();
   std::memset(module_buffer, 0, kModuleBufferSize);
   std::memcpy(module_buffer, file.data(), file.size());
   pacing.tick_remainder = 0;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "song_builder.h"
+#include "module_builder.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   }
   // As many patterns as fit in the show's 300000-byte module buffer.
   const int patterns = channels == 32 ? 32 : 64;
-  const auto bytes = song_builder::busy_song(tag, channels, patterns).bytes();
+  const auto bytes = busy_song(tag, channels, patterns).build();
   std::FILE* f = std::fopen(argv[2], "wb");
   if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) {
     std::fprintf(stderr, "make-bench-module: cannot write %s\n", argv[2]);

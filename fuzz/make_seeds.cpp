@@ -8,10 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "song_builder.h"
-
-using song_builder::ModuleBuilder;
-using song_builder::SampleSpec;
+#include "module_builder.h"
 
 namespace {
 
@@ -23,21 +20,20 @@ bool write(const std::string& path, std::vector<uint8_t> bytes, uint8_t variant)
   return std::fclose(f) == 0 && ok;
 }
 
-SampleSpec one_shot(size_t length, uint32_t seed) {
-  SampleSpec s;
-  s.data = song_builder::noise(length, seed);
+ModuleBuilder::Sample one_shot(size_t length, uint32_t seed) {
+  ModuleBuilder::Sample s;
+  s.data = noise(length, seed);
   s.volume = 50;
   return s;
 }
 
 // Four channels, one row per effect command and its common parameters.
 ModuleBuilder effects_song() {
-  ModuleBuilder m("M.K.", 4, 2);
-  m.set_sample(1, song_builder::looped_tone());
-  m.set_sample(2, one_shot(300, 7));
-  SampleSpec tuned = song_builder::looped_tone(30);
-  tuned.finetune = 0x0B;
-  m.set_sample(3, tuned);
+  ModuleBuilder m("M.K.", 4);
+  m.samples[1] = looped_tone();
+  m.samples[2] = one_shot(300, 7);
+  m.samples[3] = looped_tone(30);
+  m.samples[3].finetune = 0x0B;
   const int effects[][2] = {
       {0x0, 0x37}, {0x1, 0x08}, {0x2, 0x10}, {0x3, 0x20}, {0x4, 0x8F}, {0x5, 0x21}, {0x6, 0x12},
       {0x7, 0x4F}, {0x8, 0xC0}, {0x9, 0x01}, {0xA, 0xF0}, {0xC, 0x50}, {0xE, 0x13}, {0xE, 0x2F},
@@ -45,39 +41,42 @@ ModuleBuilder effects_song() {
       {0xE, 0xB1}, {0xE, 0xC2}, {0xE, 0xD2}, {0xE, 0xE1}, {0xF, 0x03}, {0xF, 0x80}, {0x0, 0xFF}};
   int row = 0;
   for (const auto& e : effects) {
-    m.set_cell(0, row, 0, 1 + row % 3, song_builder::kOctave2[row % 12], e[0], e[1]);
-    m.set_cell(0, row, 1, 0, 0, e[0], e[1]);
-    m.set_cell(0, row, 2, 2, 113, e[0], e[1]);
-    m.set_cell(0, row, 3, 3, 856, 0x3, 0x40);
+    m.cell(0, row, 0, 1 + row % 3, kOctave2[row % 12], e[0], e[1]);
+    m.cell(0, row, 1, 0, 0, e[0], e[1]);
+    m.cell(0, row, 2, 2, 113, e[0], e[1]);
+    m.cell(0, row, 3, 3, 856, 0x3, 0x40);
     ++row;
   }
-  m.set_cell(0, 40, 0, 0, 0, 0xE, 0x60);
-  m.set_cell(0, 42, 1, 0, 0, 0xE, 0x62);
-  m.set_cell(0, 44, 2, 0, 0, 0xD, 0x16);
-  m.set_cell(1, 10, 0, 1, 214, 0xB, 0x00);
-  m.set_cell(1, 5, 3, 2, 428, 0xD, 0x63);
-  m.set_orders({0, 1, 0, 1}, 1);
+  m.cell(0, 40, 0, 0, 0, 0xE, 0x60);
+  m.cell(0, 42, 1, 0, 0, 0xE, 0x62);
+  m.cell(0, 44, 2, 0, 0, 0xD, 0x16);
+  m.cell(1, 10, 0, 1, 214, 0xB, 0x00);
+  m.cell(1, 5, 3, 2, 428, 0xD, 0x63);
+  m.song_length = 4;
+  m.restart = 1;
+  m.order({0, 1, 0, 1});
   return m;
 }
 
 // Eight channels with sample offsets past the end, a loop running past its
 // sample and the highest and lowest notes under vibrato and arpeggio.
 ModuleBuilder edges_song() {
-  ModuleBuilder m("8CHN", 8, 1);
-  SampleSpec past_end = song_builder::looped_tone();
-  past_end.repeat_start = 400;
-  past_end.repeat_length = 400;  // ends 288 bytes past the sample
-  m.set_sample(1, past_end);
-  m.set_sample(2, one_shot(64, 3));
+  ModuleBuilder m("8CHN", 8);
+  m.samples[1] = looped_tone();
+  m.samples[1].repeat_start = 200;   // words
+  m.samples[1].repeat_length = 200;  // ends 288 bytes past the sample
+  m.samples[2] = one_shot(64, 3);
   for (int c = 0; c < 8; ++c) {
-    m.set_cell(0, 0, c, 1 + c % 2, c % 2 ? 113 : 3424, 0x9, 0x10 * c);
-    m.set_cell(0, 1, c, 0, 0, 0x4, 0xFF);
-    m.set_cell(0, 2, c, 0, 0, 0x0, 0xFF);
-    m.set_cell(0, 3, c, 0, 0, 0x1, 0xFF);
-    m.set_cell(0, 4, c, 0, 0, 0x6, 0x0F);
+    m.cell(0, 0, c, 1 + c % 2, c % 2 ? 113 : 3424, 0x9, 0x10 * c);
+    m.cell(0, 1, c, 0, 0, 0x4, 0xFF);
+    m.cell(0, 2, c, 0, 0, 0x0, 0xFF);
+    m.cell(0, 3, c, 0, 0, 0x1, 0xFF);
+    m.cell(0, 4, c, 0, 0, 0x6, 0x0F);
   }
-  m.set_cell(0, 5, 0, 0, 0, 0xF, 0x01);
-  m.set_orders({0, 0});
+  m.cell(0, 5, 0, 0, 0, 0xF, 0x01);
+  m.song_length = 2;
+  m.restart = 127;
+  m.order({0, 0});
   return m;
 }
 
@@ -90,14 +89,14 @@ int main(int argc, char** argv) {
   }
   const std::string dir = argv[1];
   bool ok = true;
-  ok &= write(dir + "/effects-16bit.mod", effects_song().bytes(), 0x00);
-  ok &= write(dir + "/effects-8bit-interp.mod", effects_song().bytes(), 0x03);
-  ok &= write(dir + "/edges-short-buffers.mod", edges_song().bytes(), 0x1A);
-  std::vector<uint8_t> truncated = song_builder::busy_song("6CHN", 6, 3).bytes();
+  ok &= write(dir + "/effects-16bit.mod", effects_song().build(), 0x00);
+  ok &= write(dir + "/effects-8bit-interp.mod", effects_song().build(), 0x03);
+  ok &= write(dir + "/edges-short-buffers.mod", edges_song().build(), 0x1A);
+  std::vector<uint8_t> truncated = busy_song("6CHN", 6, 3).build();
   truncated.resize(1084 + 3 * 6 * 256 + 700);  // the samples are cut short
   ok &= write(dir + "/busy-truncated.mod", truncated, 0x02);
-  ok &= write(dir + "/busy-32ch.mod", song_builder::busy_song("32CH", 32, 1).bytes(), 0x10);
-  ok &= write(dir + "/busy-2ch.mod", song_builder::busy_song("2CHN", 2, 2).bytes(), 0x07);
+  ok &= write(dir + "/busy-32ch.mod", busy_song("32CH", 32, 1).build(), 0x10);
+  ok &= write(dir + "/busy-2ch.mod", busy_song("2CHN", 2, 2).build(), 0x07);
   if (!ok) std::fputs("make-fuzz-seeds: cannot write the seeds\n", stderr);
   return ok ? 0 : 1;
 }

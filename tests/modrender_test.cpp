@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "assets/module_file.h"
+#include "module_builder.h"
 #include "player/player.h"
-#include "song_builder.h"
 #include "sound/sound.h"
 
 namespace {
@@ -61,10 +61,10 @@ uint32_t le(const std::string& s, size_t at, int bytes) {
 // Four channels of notes, slides, vibrato and volume changes, long enough to
 // cross pattern boundaries within a few seconds.
 std::vector<uint8_t> test_song() {
-  song_builder::ModuleBuilder m = song_builder::busy_song("M.K.", 4, 3);
-  m.set_cell(0, 0, 3, 0, 0, 0xF, 0x02);  // speed 2
-  m.set_cell(1, 5, 2, 0, 0, 0xD, 0x10);  // break to row 10 of the next order
-  return m.bytes();
+  ModuleBuilder m = busy_song("M.K.", 4, 3);
+  m.cell(0, 0, 3, 0, 0, 0xF, 0x02);  // speed 2
+  m.cell(1, 5, 2, 0, 0, 0xD, 0x10);  // break to row 10 of the next order
+  return m.build();
 }
 
 // The bytes the audio callback gives for this module and sound mode, in

@@ -13,13 +13,11 @@
 #include <vector>
 
 #include "assets/module_file.h"
+#include "module_builder.h"
 #include "player/player.h"
-#include "song_builder.h"
 #include "sound/sound.h"
 
 namespace {
-
-using song_builder::ModuleBuilder;
 
 constexpr int kTicks = 20000;
 constexpr int kFrames = 2048;
@@ -27,23 +25,25 @@ constexpr int kFrames = 2048;
 // Speed 1, so every tick reads a row, and a pattern change, a break, a jump
 // or a loop every few rows: the position changes its order part often.
 std::vector<uint8_t> restless_song() {
-  ModuleBuilder m("M.K.", 4, 5);
-  m.set_sample(1, song_builder::looped_tone());
-  m.set_cell(0, 0, 0, 1, 428, 0xF, 0x01);
-  m.set_cell(0, 9, 1, 0, 0, 0xD, 0x05);     // break to row 5 of order 1
-  m.set_cell(1, 7, 0, 0, 0, 0xE, 0x60);     // loop start
-  m.set_cell(1, 9, 2, 0, 0, 0xE, 0xE2);     // a pattern delay inside the loop
-  m.set_cell(1, 11, 0, 0, 0, 0xE, 0x63);    // rows 7..11 four times
-  m.set_cell(1, 20, 3, 0, 0, 0xB, 0x03);    // jump to order 3
-  m.set_cell(2, 1, 1, 0, 0, 0xD, 0x1F);     // break to row 25 (D1F)
-  m.set_cell(3, 0, 0, 0, 0, 0xE, 0x60);     // loop from row 0: shows row -1
-  m.set_cell(3, 2, 0, 0, 0, 0xE, 0x61);
-  m.set_cell(3, 30, 2, 0, 0, 0xD, 0x39);    // row 39 of order 4
-  m.set_cell(4, 40, 0, 0, 0, 0xB, 0x05);
-  m.set_cell(4, 40, 1, 0, 0, 0xD, 0x12);    // B and D together: order 5, row 12
-  m.set_cell(2, 40, 3, 0, 0, 0xB, 0x7F);    // a jump past the song: restart
-  m.set_orders({0, 1, 2, 3, 4, 2}, 1);
-  return m.bytes();
+  ModuleBuilder m("M.K.", 4);
+  m.samples[1] = looped_tone();
+  m.cell(0, 0, 0, 1, 428, 0xF, 0x01);
+  m.cell(0, 9, 1, 0, 0, 0xD, 0x05);   // break to row 5 of order 1
+  m.cell(1, 7, 0, 0, 0, 0xE, 0x60);   // loop start
+  m.cell(1, 9, 2, 0, 0, 0xE, 0xE2);   // a pattern delay inside the loop
+  m.cell(1, 11, 0, 0, 0, 0xE, 0x63);  // rows 7..11 four times
+  m.cell(1, 20, 3, 0, 0, 0xB, 0x03);  // jump to order 3
+  m.cell(2, 1, 1, 0, 0, 0xD, 0x1F);   // break to row 25 (D1F)
+  m.cell(3, 0, 0, 0, 0, 0xE, 0x60);   // loop from row 0: shows row -1
+  m.cell(3, 2, 0, 0, 0, 0xE, 0x61);
+  m.cell(3, 30, 2, 0, 0, 0xD, 0x39);  // row 39 of order 4
+  m.cell(4, 40, 0, 0, 0, 0xB, 0x05);
+  m.cell(4, 40, 1, 0, 0, 0xD, 0x12);  // B and D together: order 5, row 12
+  m.cell(2, 40, 3, 0, 0, 0xB, 0x7F);  // a jump past the song: restart
+  m.song_length = 6;
+  m.restart = 1;
+  m.order({0, 1, 2, 3, 4, 2});
+  return m.build();
 }
 
 void load(const std::vector<uint8_t>& file) {
