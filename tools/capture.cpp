@@ -376,7 +376,10 @@ int main(int argc, char** argv) {
       state.total = progress_estimate(k + 1, static_cast<int32_t>(closing), kLastPosition);
       state.estimated = true;
     }
-    if (closing > kLastPosition) state.total = k + 1;  // the frame that ends the show
+    if (closing > kLastPosition) {  // the frame that ends the show
+      state.total = k + 1;
+      state.estimated = false;
+    }
     progress_update(progress, state);
     if (closing > kLastPosition) break;
   }
@@ -401,7 +404,7 @@ int main(int argc, char** argv) {
     status = 2;
   }
   if (status == 0 && !pull_sound(pulled, rendered * kRate / o.fps, sink, why, sizeof why)) status = 4;
-  if (status == 0 && !video_finish(video, why, sizeof why)) status = 4;
+  if (status == 0 && !video_finish(video, why, sizeof why)) status = interrupted ? 130 : 4;
   if (status == 130) std::snprintf(why, sizeof why, "interrupted");
   if (status != 0) {
     video_abandon(video);
