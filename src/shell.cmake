@@ -22,7 +22,6 @@ endfunction()
 
 drmorvel_show_executable(drmorvel "${DRMORVEL_DATA_DIR}")
 add_dependencies(drmorvel drmorvel-data)
-install(TARGETS drmorvel RUNTIME DESTINATION bin)
 
 # The shell's frame-level drawing (frame set-up, schedule, overlay) against
 # the GL that draws nothing: for the step-record tests and for measuring the

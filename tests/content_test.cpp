@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <set>
 
@@ -160,6 +161,38 @@ TEST(Pictures, TextCarriesOneLineInEachQuarter) {
     EXPECT_GT(mean_brightness(text, y0, y0 + text.height / 4), 0.04) << "quarter " << quarter;
     EXPECT_LT(mean_brightness(text, y0, y0 + 2), 0.02) << "quarter " << quarter << " starts black";
   }
+}
+
+// The program's icon: a tile with transparent corners and the emblem at its
+// centre, painted alike at every size.
+TEST(Icon, IsAnOpaqueTileWithClearCornersAndTheSameEmblemAtEverySize) {
+  const Icon big = paint_icon(256), small = paint_icon(48);
+  for (const Icon* icon : {&big, &small}) {
+    const int s = icon->size;
+    ASSERT_EQ(icon->rgba.size(), static_cast<size_t>(s) * s * 4);
+    auto at = [&](int x, int y, int c) { return icon->rgba[(static_cast<size_t>(y) * s + x) * 4 + c]; };
+    for (int corner : {0, s - 1}) {
+      EXPECT_EQ(at(corner, 0, 3), 0) << s;
+      EXPECT_EQ(at(corner, s - 1, 3), 0) << s;
+    }
+    EXPECT_EQ(at(s / 2, s / 2, 3), 255) << s;
+    EXPECT_EQ(at(s / 2, s / 10, 3), 255) << s << " the tile reaches near the edge";
+    EXPECT_EQ(at(s / 2, 0, 3), 0) << s << " inside a margin";
+    EXPECT_GT(at(s / 2, s / 2, 0) + at(s / 2, s / 2, 1) + at(s / 2, s / 2, 2), 3 * 220) << s << " bright core";
+  }
+  // The big icon shrunk to 48 pixels by averaging looks like the small one.
+  double diff = 0;
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 48; ++x)
+      for (int c = 0; c < 4; ++c) {
+        double sum = 0;
+        int n = 0;
+        for (int yy = y * 256 / 48; yy < (y + 1) * 256 / 48; ++yy)
+          for (int xx = x * 256 / 48; xx < (x + 1) * 256 / 48; ++xx, ++n)
+            sum += big.rgba[(static_cast<size_t>(yy) * 256 + xx) * 4 + c];
+        diff += std::abs(sum / n - small.rgba[(static_cast<size_t>(y) * 48 + x) * 4 + c]);
+      }
+  EXPECT_LT(diff / (48 * 48 * 4), 12.0);
 }
 
 }  // namespace

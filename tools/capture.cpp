@@ -1,6 +1,7 @@
 // drmorvel-capture: renders the show offline and deterministically, through
 // the code the show itself runs (asset loading, the frame's matrices, the
-// scene schedule, the overlay, the music engine), to PNG files.
+// scene schedule, the overlay, the music engine), to PNG files, or with
+// --video to one MP4 file encoded by ffmpeg while the frames are rendered.
 //
 // Frame k stands at show time k / fps. The show clock reads
 // floor(k * 1000 / fps) milliseconds, and before the frame is drawn the
@@ -10,13 +11,19 @@
 // sound exactly as they would if the audio device were the clock. Every
 // frame from 0 is drawn, since the overlay and the schedule keep state from
 // frame to frame; only the frames asked for are read back and written.
+//
+// A video holds frames first..last and the sound of their display time:
+// samples floor(first * 44100 / fps) up to floor((last + 1) * 44100 / fps),
+// so its sound and its pictures last equally long.
 
 #include <SDL.h>
 #include <GL/gl.h>
 #include <png.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -27,9 +34,11 @@
 #include "assets/assets.h"
 #include "gl_target.h"
 #include "player/player.h"
+#include "progress.h"
 #include "shell/frame.h"
 #include "shell/shell.h"
 #include "sound/sound.h"
+#include "video_out.h"
 
 // The compiled-in data directory, unless --data names another.
 const char* show_data_dir = DRMORVEL_DATA_DIR;
@@ -38,14 +47,19 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: drmorvel-capture [--size WxH] [--fps N] [--from S] [--to S] [--every K]\n"
-    "                        [--data DIR] --out DIR\n"
-    "  --size WxH  frame size in pixels (default 1024x768)\n"
-    "  --fps N     frames per second of show time (default 60)\n"
-    "  --from S    first second to write (default 0)\n"
-    "  --to S      last second to render (default: until the show ends)\n"
-    "  --every K   write every K-th frame from S on (default 1)\n"
-    "  --data DIR  read the pictures and the module from DIR\n"
-    "  --out DIR   where frame-NNNNNN.png, frames.tsv and audio.wav go\n";
+    "                        [--data DIR] (--out DIR | --video FILE.mp4)\n"
+    "  --size WxH        frame size in pixels (default 1024x768); the picture\n"
+    "                    keeps its centred 4:3 viewport, with black bars\n"
+    "  --fps N           frames per second of show time (default 60)\n"
+    "  --from S          first second to write (default 0)\n"
+    "  --to S            last second to render (default: until the show ends)\n"
+    "  --every K         write every K-th frame from S on (default 1; PNG only)\n"
+    "  --data DIR        read the pictures and the module from DIR\n"
+    "  --out DIR         where frame-NNNNNN.png, frames.tsv and audio.wav go\n"
+    "  --video FILE.mp4  one H.264 + AAC video with the sound, made by ffmpeg\n"
+    "                    (width and height even)\n"
+    "Exit status: 0 done, 1 no usable module, 2 bad options or files,\n"
+    "3 no OpenGL context, 4 ffmpeg missing or failed, 130 interrupted.\n";
 
 constexpr int kRate = 44100;  // the 16-bit device's rate
 constexpr int kMaxSide = 4096;
@@ -60,6 +74,7 @@ struct Options {
   int every = 1;
   const char* data = nullptr;
   const char* out = nullptr;
+  const char* video = nullptr;
 };
 
 // The show clock's source while capturing: the current frame's milliseconds.
@@ -123,11 +138,17 @@ int parse(int argc, char** argv, Options& o) {
       o.data = v;
     } else if (arg == "--out") {
       o.out = v;
+    } else if (arg == "--video") {
+      o.video = v;
     } else {
       return usage("unknown option");
     }
   }
-  if (!o.out) return usage("--out DIR is needed");
+  if ((o.out == nullptr) == (o.video == nullptr)) return usage("give either --out DIR or --video FILE.mp4");
+  if (o.video && o.every != 1) return usage("--every only applies to --out");
+  // The encoder's 4:2:0 colour planes are half the picture's size each way.
+  if (o.video && (o.width % 2 != 0 || o.height % 2 != 0)) return usage("--video needs an even width and height");
+  if (o.to >= 0 && o.from > o.to) return usage("--from lies after --to");
   return 0;
 }
 
@@ -173,18 +194,40 @@ bool write_png(const char* path, const uint8_t* rgb, int w, int h) {
   return std::fclose(f) == 0;
 }
 
-// Pulls the sound up to `target` samples from show time 0 and appends it to
-// the WAV file. Works in pieces of at most one buffer.
-void pull_sound(int64_t& pulled, int64_t target, std::FILE* wav) {
+// Where the pulled sound goes: all of it to the WAV file, or to the video
+// from sample `video_from` on.
+struct SoundSink {
+  std::FILE* wav = nullptr;
+  VideoOut* video = nullptr;
+  int64_t video_from = 0;
+};
+
+// Pulls the sound up to `target` samples from show time 0 and hands it to
+// the sink. Works in pieces of at most one buffer. Returns 0 with a reason
+// when the video's encoder has stopped taking it.
+int pull_sound(int64_t& pulled, int64_t target, const SoundSink& sink, char* why, int why_size) {
   static uint8_t buffer[2 * 4096];
   while (pulled < target) {
     const int64_t want = target - pulled;
     const int n = static_cast<int>(want < 4096 ? want : 4096);
     snd_audio_callback(nullptr, buffer, 2 * n);
-    std::fwrite(buffer, 2, n, wav);
+    if (sink.wav) std::fwrite(buffer, 2, n, sink.wav);
+    if (sink.video && pulled + n > sink.video_from) {
+      const int64_t skip = sink.video_from > pulled ? sink.video_from - pulled : 0;
+      if (!video_sound(*sink.video, buffer + 2 * skip, static_cast<size_t>(2 * (n - skip)), why, why_size))
+        return 0;
+    }
     pulled += n;
   }
+  return 1;
 }
+
+// Set by SIGINT or SIGTERM while a video is made, so that the unfinished
+// file can be removed and ffmpeg ended.
+volatile std::sig_atomic_t interrupted = 0;
+void on_interrupt(int) { interrupted = 1; }
+
+VideoOut video;
 
 }  // namespace
 
@@ -192,24 +235,39 @@ int main(int argc, char** argv) {
   Options o;
   if (const int bad = parse(argc, argv, o)) return bad;
 
-  if (mkdir(o.out, 0777) != 0 && errno != EEXIST) {
-    std::fprintf(stderr, "drmorvel-capture: cannot make %s: %s\n", o.out, std::strerror(errno));
-    return 2;
-  }
   char path[4096];
-  std::snprintf(path, sizeof path, "%s/frames.tsv", o.out);
-  std::FILE* tsv = std::fopen(path, "w");
-  std::snprintf(path, sizeof path, "%s/audio.wav", o.out);
-  std::FILE* wav = std::fopen(path, "wb");
-  if (!tsv || !wav) {
-    std::fprintf(stderr, "drmorvel-capture: cannot write into %s: %s\n", o.out, std::strerror(errno));
-    return 2;
+  char why[512] = "";
+  std::FILE* tsv = nullptr;
+  std::FILE* wav = nullptr;
+  if (o.out) {
+    if (mkdir(o.out, 0777) != 0 && errno != EEXIST) {
+      std::fprintf(stderr, "drmorvel-capture: cannot make %s: %s\n", o.out, std::strerror(errno));
+      return 2;
+    }
+    std::snprintf(path, sizeof path, "%s/frames.tsv", o.out);
+    tsv = std::fopen(path, "w");
+    std::snprintf(path, sizeof path, "%s/audio.wav", o.out);
+    wav = std::fopen(path, "wb");
+    if (!tsv || !wav) {
+      std::fprintf(stderr, "drmorvel-capture: cannot write into %s: %s\n", o.out, std::strerror(errno));
+      return 2;
+    }
+  } else {
+    // Started before the GL context exists, while this process has one
+    // thread: nothing of the renderer's threads is copied into ffmpeg.
+    if (!video_open(video, o.video, o.width, o.height, o.fps, kRate, why, sizeof why)) {
+      std::fprintf(stderr, "drmorvel-capture: %s\n", why);
+      return 4;
+    }
+    video.stop = &interrupted;
+    std::signal(SIGINT, on_interrupt);
+    std::signal(SIGTERM, on_interrupt);
   }
 
   GlTarget target;
-  char why[512];
   if (!gl_target_open(target, o.width, o.height, why, sizeof why)) {
     std::fprintf(stderr, "drmorvel-capture: cannot render: %s\n", why);
+    video_abandon(video);
     return 3;
   }
 
@@ -225,6 +283,7 @@ int main(int argc, char** argv) {
   if (!load_assets()) {
     std::fprintf(stderr, "drmorvel-capture: cannot open the module in %s\n", show_data_dir);
     gl_target_close(target);
+    video_abandon(video);
     return 1;
   }
   if (song.channel_count == 0 && o.to < 0) {
@@ -232,6 +291,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "drmorvel-capture: the module was not accepted (%s); give --to\n",
                  song.error_text ? song.error_text : "unknown");
     gl_target_close(target);
+    video_abandon(video);
     return 1;
   }
   begin_show_gl();
@@ -242,50 +302,116 @@ int main(int argc, char** argv) {
   show_clock();  // starts the clock at frame 0
 
   uint8_t header[44];
-  wav_header(header, 0);
-  std::fwrite(header, 1, sizeof header, wav);
-  std::fputs("frame\ttime\tposition\n", tsv);
+  if (wav) {
+    wav_header(header, 0);
+    std::fwrite(header, 1, sizeof header, wav);
+    std::fputs("frame\ttime\tposition\n", tsv);
+  }
 
   static uint8_t rgb[kMaxSide * kMaxSide * 3];
   const int64_t first = static_cast<int64_t>(std::ceil(o.from * o.fps - 1e-9));
+  // The last frame --to allows; without --to the song decides.
+  const int64_t last = o.to >= 0 ? static_cast<int64_t>(std::floor(o.to * o.fps + 1e-9)) : -1;
+  SoundSink sink;
+  sink.wav = wav;
+  if (o.video) {
+    sink.video = &video;
+    sink.video_from = first * kRate / o.fps;
+  }
+  Progress progress;
+  progress_start(progress);
   ScheduleOrigins origins;
   int64_t pulled = 0;
+  int64_t rendered = 0;  // frames 0 .. rendered - 1 are drawn
   int written = 0;
   int status = 0;
   for (int64_t k = 0;; ++k) {
-    if (o.to >= 0 && static_cast<double>(k) > o.to * o.fps + 1e-9) break;
+    if (last >= 0 && k > last) break;
+    if (interrupted) {
+      status = 130;
+      break;
+    }
     frame_ms = static_cast<uint32_t>(k * 1000 / o.fps);
     // Tick 1 starts at time 0, so frame 0 needs one sample pulled for it to
     // have run.
     const int64_t sample = k * kRate / o.fps;
-    pull_sound(pulled, sample > 0 ? sample : 1, wav);
+    if (!pull_sound(pulled, sample > 0 ? sample : 1, sink, why, sizeof why)) {
+      status = 4;
+      break;
+    }
 
     const auto p = static_cast<uint32_t>(pt_position());
     begin_frame();
     draw_schedule(p, origins);
     const auto closing = static_cast<uint32_t>(pt_position());
-    std::fprintf(tsv, "%lld\t%.6f\t%d\n", static_cast<long long>(k),
-                 static_cast<double>(k) / o.fps, static_cast<int32_t>(p));
+    rendered = k + 1;
+    if (tsv)
+      std::fprintf(tsv, "%lld\t%.6f\t%d\n", static_cast<long long>(k),
+                   static_cast<double>(k) / o.fps, static_cast<int32_t>(p));
 
     if (k >= first && (k - first) % o.every == 0) {
       gl_target_read(target, rgb);
-      std::snprintf(path, sizeof path, "%s/frame-%06lld.png", o.out, static_cast<long long>(k));
-      if (!write_png(path, rgb, o.width, o.height)) {
-        std::fprintf(stderr, "drmorvel-capture: cannot write %s\n", path);
-        status = 2;
-        break;
+      if (o.video) {
+        if (!video_frame(video, rgb, why, sizeof why)) {
+          status = interrupted ? 130 : 4;
+          break;
+        }
+      } else {
+        std::snprintf(path, sizeof path, "%s/frame-%06lld.png", o.out, static_cast<long long>(k));
+        if (!write_png(path, rgb, o.width, o.height)) {
+          std::snprintf(why, sizeof why, "cannot write %.400s", path);
+          status = 2;
+          break;
+        }
       }
       ++written;
     }
-    if (closing > kLastPosition) break;  // the frame that ends the show
+
+    ProgressState state;
+    state.done = k + 1;
+    state.position = static_cast<int32_t>(p);
+    if (last >= 0) {
+      state.total = last + 1;
+    } else {
+      state.total = progress_estimate(k + 1, static_cast<int32_t>(closing), kLastPosition);
+      state.estimated = true;
+    }
+    if (closing > kLastPosition) {  // the frame that ends the show
+      state.total = k + 1;
+      state.estimated = false;
+    }
+    progress_update(progress, state);
+    if (closing > kLastPosition) break;
+  }
+  progress_end(progress);
+  gl_target_close(target);
+
+  if (wav) {
+    const long data_bytes = std::ftell(wav) - 44;
+    wav_header(header, static_cast<uint32_t>(data_bytes));
+    std::fseek(wav, 0, SEEK_SET);
+    std::fwrite(header, 1, sizeof header, wav);
+    if (std::fclose(wav) != 0 || std::fclose(tsv) != 0) status = 2;
+    if (status == 2 && why[0] == '\0') std::snprintf(why, sizeof why, "cannot write into %s", o.out);
+    if (status != 0) std::fprintf(stderr, "drmorvel-capture: %s\n", why);
+    std::fprintf(stderr, "drmorvel-capture: %d frames written to %s\n", written, o.out);
+    return status;
   }
 
-  const long data_bytes = std::ftell(wav) - 44;
-  wav_header(header, static_cast<uint32_t>(data_bytes));
-  std::fseek(wav, 0, SEEK_SET);
-  std::fwrite(header, 1, sizeof header, wav);
-  if (std::fclose(wav) != 0 || std::fclose(tsv) != 0) status = 2;
-  gl_target_close(target);
-  std::fprintf(stderr, "drmorvel-capture: %d frames written to %s\n", written, o.out);
-  return status;
+  // The video: the sound of the last frame's display time, then the end.
+  if (status == 0 && written == 0) {
+    std::snprintf(why, sizeof why, "no frame lies within --from and the end of the show");
+    status = 2;
+  }
+  if (status == 0 && !pull_sound(pulled, rendered * kRate / o.fps, sink, why, sizeof why)) status = 4;
+  if (status == 0 && !video_finish(video, why, sizeof why)) status = interrupted ? 130 : 4;
+  if (status == 130) std::snprintf(why, sizeof why, "interrupted");
+  if (status != 0) {
+    video_abandon(video);
+    std::fprintf(stderr, "drmorvel-capture: %s; no video written to %s\n", why, o.video);
+    return status;
+  }
+  std::fprintf(stderr, "drmorvel-capture: %d frames (%.2f s) with their sound written to %s\n", written,
+               static_cast<double>(written) / o.fps, o.video);
+  return 0;
 }

@@ -19,3 +19,13 @@ struct Picture {
 std::vector<Picture> paint_pictures();
 // One of them, by TextureTable index 0..6.
 Picture paint_picture(int index);
+
+// The program's icon, size x size pixels with alpha: the doctor's emblem (a
+// golden ring round a six-pointed star) on a rounded tile whose corners are
+// transparent. Painted at the asked size, not scaled, so that the small
+// icon keeps sharp edges. Rows top first, 4 bytes per pixel (RGBA).
+struct Icon {
+  int size;
+  std::vector<uint8_t> rgba;
+};
+Icon paint_icon(int size);

@@ -71,6 +71,13 @@ Picture test_picture(int seed, int width, int height, int components);
 
 // Encodes a picture as a baseline JPEG at the given quality.
 std::vector<uint8_t> encode_jpeg(const Picture& p, int quality);
+// Encodes width x height RGBA pixels (rows top first) as a PNG file's bytes;
+// empty if libpng fails.
+std::vector<uint8_t> encode_png_rgba(int width, int height, const std::vector<uint8_t>& rgba);
+
+// The sizes of the program's icon, each written as
+// <size>x<size>/apps/drmorvel.png under an icon theme directory.
+constexpr std::array<int, 2> kIconSizes = {256, 48};
 
 // The file names of TextureTable entries 0..6.
 constexpr std::array<const char*, 7> kPictureNames = {

@@ -4,7 +4,10 @@
 // faults the show must survive: a grayscale file, a truncated file, a file
 // that is not a JPEG at all and a missing one. With --endless the test set's
 // module has only four orders, so the song loops and never passes 1920:
-// the show then ends only when the viewer quits.
+// the show then ends only when the viewer quits. With --icons it writes the
+// program's icon in each size, laid out as an icon theme's directories.
+
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "art/pictures.h"
 #include "datagen.h"
 
 namespace {
@@ -63,10 +67,24 @@ bool write_test_set(const std::string& dir, bool endless) {
   return ok;
 }
 
+bool write_icons(const std::string& dir) {
+  bool ok = true;
+  for (const int size : datagen::kIconSizes) {
+    std::string path = dir + std::to_string(size) + "x" + std::to_string(size);
+    mkdir(path.c_str(), 0777);
+    path += "/apps";
+    mkdir(path.c_str(), 0777);
+    const Icon icon = paint_icon(size);
+    const std::vector<uint8_t> png = datagen::encode_png_rgba(size, size, icon.rgba);
+    ok &= !png.empty() && write_file(path + "/drmorvel.png", png);
+  }
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool test_set = false, endless = false;
+  bool test_set = false, endless = false, icons = false;
   std::string dir;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
@@ -74,6 +92,8 @@ int main(int argc, char** argv) {
       test_set = true;
     } else if (arg == "--endless") {
       test_set = endless = true;
+    } else if (arg == "--icons") {
+      icons = true;
     } else if (dir.empty() && !arg.empty() && arg[0] != '-') {
       dir = argv[i];
     } else {
@@ -82,9 +102,10 @@ int main(int argc, char** argv) {
     }
   }
   if (dir.empty()) {
-    std::fputs("usage: drmorvel-datagen [--test | --endless] DIRECTORY\n", stderr);
+    std::fputs("usage: drmorvel-datagen [--test | --endless | --icons] DIRECTORY\n", stderr);
     return 2;
   }
   if (dir.back() != '/') dir += '/';
+  if (icons) return write_icons(dir) ? 0 : 1;
   return (test_set ? write_test_set(dir, endless) : write_show_set(dir)) ? 0 : 1;
 }

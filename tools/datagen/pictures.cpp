@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include <jpeglib.h>
+#include <png.h>
 
 #include "art/pictures.h"
 #include "datagen.h"
@@ -132,6 +133,35 @@ std::vector<uint8_t> encode_jpeg(const Picture& p, int quality) {
   jpeg_destroy_compress(&cinfo);
   std::vector<uint8_t> out(buffer, buffer + size);
   std::free(buffer);
+  return out;
+}
+
+namespace {
+
+void append_png_bytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
+}
+
+}  // namespace
+
+std::vector<uint8_t> encode_png_rgba(int width, int height, const std::vector<uint8_t>& rgba) {
+  std::vector<uint8_t> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return {};
+  }
+  png_set_write_fn(png, &out, append_png_bytes, nullptr);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < height; ++y)
+    png_write_row(png, &rgba[static_cast<size_t>(y) * width * 4]);
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
   return out;
 }
 

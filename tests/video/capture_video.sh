@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# The capture's video output, end to end.
+#
+#   capture_video.sh probe   BIN DATA WORK   a short stretch encoded by the real
+#                                            ffmpeg, checked with ffprobe
+#   capture_video.sh failing BIN DATA WORK   a missing or failing ffmpeg leaves
+#                                            nothing under the asked name
+#
+# Exit status 77 (skipped) when the real ffmpeg is needed and missing.
+set -uo pipefail
+case_name=$1 bin=$2 data=$3 work=$4
+export SDL_VIDEODRIVER=offscreen
+rm -rf "$work" && mkdir -p "$work" || exit 1
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# ffprobe's value of one entry, e.g. probe FILE v:0 stream=width.
+probe() {
+  ffprobe -v error -select_streams "$2" -show_entries "$3" -of default=noprint_wrappers=1:nokey=1 "$1"
+}
+
+# True when |a - b| <= tolerance.
+near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; exit !(d <= t && -d <= t) }'; }
+
+# The RMS level in dB of the difference between the video's sound and the
+# music engine's own rendering from `from` seconds on: low when the two are
+# the same sound at the same moment.
+difference_level() {
+  ffmpeg -hide_banner -nostdin -i "$1" -ss "$3" -i "$2" -lavfi \
+    "[0:a][1:a]amerge=inputs=2,pan=mono|c0=c0-c1,astats=measure_perchannel=none:measure_overall=RMS_level[d]" \
+    -map "[d]" -f null - 2>&1 | sed -n 's/.*RMS level dB: //p' | tail -n 1
+}
+level() {
+  ffmpeg -hide_banner -nostdin -ss "$2" -t "$3" -i "$1" \
+    -af astats=measure_perchannel=none:measure_overall=RMS_level -f null - 2>&1 |
+    sed -n 's/.*RMS level dB: //p' | tail -n 1
+}
+
+# PSNR of frame n of the video against a PNG frame, optionally flipped.
+frame_psnr() {
+  ffmpeg -hide_banner -nostdin -i "$2" -i "$1" -lavfi \
+    "[1:v]select=eq(n\,$3),$4[v];[0:v]format=yuv420p[r];[r][v]psnr" -f null - 2>&1 |
+    sed -n 's/.*average:\([0-9.]*\).*/\1/p' | tail -n 1
+}
+
+case $case_name in
+probe)
+  if ! command -v ffmpeg >/dev/null || ! command -v ffprobe >/dev/null; then
+    echo "SKIPPED: ffmpeg and ffprobe are needed (Debian package ffmpeg)" >&2
+    exit 77
+  fi
+  # Two seconds from the start at 30 fps: frames 0 to 60.
+  "$bin/drmorvel-capture" --size 256x192 --fps 30 --to 2 --data "$data" --video "$work/start.mp4" \
+    2>"$work/start.log" || fail "capture failed: $(cat "$work/start.log")"
+  [ -s "$work/start.mp4" ] || fail "no video"
+  ls "$work" | grep -q '\.part$' && fail "a temporary file was left: $(ls "$work")"
+  v=$work/start.mp4
+  [ "$(probe "$v" v:0 stream=codec_name)" = h264 ] || fail "video codec $(probe "$v" v:0 stream=codec_name)"
+  [ "$(probe "$v" v:0 stream=pix_fmt)" = yuv420p ] || fail "pixel format $(probe "$v" v:0 stream=pix_fmt)"
+  [ "$(probe "$v" v:0 stream=width)x$(probe "$v" v:0 stream=height)" = 256x192 ] || fail "size"
+  [ "$(probe "$v" v:0 stream=r_frame_rate)" = 30/1 ] || fail "frame rate $(probe "$v" v:0 stream=r_frame_rate)"
+  [ "$(probe "$v" v:0 stream=nb_frames)" = 61 ] || fail "frames: $(probe "$v" v:0 stream=nb_frames), not 61"
+  vd=$(probe "$v" v:0 stream=duration)
+  near "$vd" 2.0333 0.001 || fail "video lasts $vd s, not 61/30"
+  [ "$(probe "$v" a:0 stream=codec_name)" = aac ] || fail "audio codec $(probe "$v" a:0 stream=codec_name)"
+  [ "$(probe "$v" a:0 stream=sample_rate)" = 44100 ] || fail "sample rate"
+  [ "$(probe "$v" a:0 stream=channels)" = 1 ] || fail "channels"
+  ad=$(probe "$v" a:0 stream=duration)
+  near "$ad" "$vd" 0.005 || fail "sound lasts $ad s, the pictures $vd s"
+
+  # The pictures are the capture's PNG frames, upright.
+  "$bin/drmorvel-capture" --size 256x192 --fps 30 --to 2 --every 30 --data "$data" --out "$work/png" \
+    2>/dev/null || fail "PNG capture failed"
+  for n in 30 60; do
+    png=$(printf '%s/png/frame-%06d.png' "$work" "$n")
+    same=$(frame_psnr "$v" "$png" "$n" null)
+    flipped=$(frame_psnr "$v" "$png" "$n" vflip)
+    awk -v s="$same" 'BEGIN { exit !(s >= 30) }' || fail "frame $n: PSNR $same dB against its PNG"
+    awk -v s="$same" -v f="$flipped" 'BEGIN { exit !(s >= f + 10) }' ||
+      fail "frame $n: upside down? PSNR $same dB, flipped $flipped dB"
+  done
+
+  # A stretch from 1 s to 3 s at another size: its sound is the music
+  # engine's from 1 s on, at the same moment.
+  "$bin/drmorvel-capture" --size 320x180 --fps 30 --from 1 --to 3 --data "$data" --video "$work/later.mp4" \
+    2>"$work/later.log" || fail "capture failed: $(cat "$work/later.log")"
+  v=$work/later.mp4
+  [ "$(probe "$v" v:0 stream=width)x$(probe "$v" v:0 stream=height)" = 320x180 ] || fail "size"
+  [ "$(probe "$v" v:0 stream=nb_frames)" = 61 ] || fail "frames 30 to 90: $(probe "$v" v:0 stream=nb_frames)"
+  "$bin/drmorvel-modrender" --seconds 4 "$data/zurivovariv.mod" "$work/engine.wav" >/dev/null ||
+    fail "drmorvel-modrender failed"
+  diff_db=$(difference_level "$v" "$work/engine.wav" 1)
+  ref_db=$(level "$work/engine.wav" 1 2)
+  echo "sound level ${ref_db} dB, difference ${diff_db} dB"
+  awk -v d="$diff_db" -v r="$ref_db" 'BEGIN { exit !(d != "" && d <= r - 12) }' ||
+    fail "the sound is not the song from 1 s on (level $ref_db dB, difference $diff_db dB)"
+  # The 16:9 frame keeps the 4:3 picture in the middle: black bars left and right.
+  ffmpeg -hide_banner -nostdin -i "$v" -vf "select=eq(n\,30),crop=20:180:0:0" -frames:v 1 \
+    -f rawvideo -pix_fmt gray "$work/bar.raw" 2>/dev/null || fail "cannot read a frame back"
+  max=$(od -An -tu1 -v "$work/bar.raw" | tr -s ' ' '\n' | sort -n | tail -n 1)
+  [ "${max:-255}" -le 20 ] || fail "the left bar is not black (brightest $max)"
+  ;;
+
+failing)
+  fake=$work/fake-bin
+  mkdir -p "$fake"
+  # Writes a little of its output file, as a real encoder would have begun
+  # to, then fails: at once, or after reading everything.
+  cat >"$fake/ffmpeg" <<'SCRIPT'
+#!/bin/sh
+for out; do :; done
+echo "half a video" >"$out"
+if [ "$FAKE_FFMPEG" = late ]; then
+  cat <&3 >/dev/null &
+  cat >/dev/null
+  wait
+fi
+echo "fake ffmpeg: failing on purpose" >&2
+exit 1
+SCRIPT
+  chmod +x "$fake/ffmpeg"
+  for mode in early late; do
+    echo "an older video" >"$work/show.mp4"
+    FAKE_FFMPEG=$mode PATH="$fake:$PATH" "$bin/drmorvel-capture" --size 64x48 --fps 30 --to 1 --data "$data" \
+      --video "$work/show.mp4" 2>"$work/$mode.log"
+    status=$?
+    [ "$status" -eq 4 ] || fail "$mode failure: exit status $status, not 4"
+    grep -q "ffmpeg failed (exit status 1)" "$work/$mode.log" || fail "$mode failure: message: $(cat "$work/$mode.log")"
+    [ "$(cat "$work/show.mp4")" = "an older video" ] || fail "$mode failure: the asked name was written"
+    rm -f "$work/show.mp4"
+    FAKE_FFMPEG=$mode PATH="$fake:$PATH" "$bin/drmorvel-capture" --size 64x48 --fps 30 --to 1 --data "$data" \
+      --video "$work/new.mp4" 2>/dev/null && fail "$mode failure: exit status 0"
+    [ -e "$work/new.mp4" ] && fail "$mode failure: a file was left under the asked name"
+    ls "$work" | grep -q '\.part$' && fail "$mode failure: a temporary file was left"
+  done
+  # No ffmpeg at all.
+  mkdir -p "$work/empty-bin"
+  PATH="$work/empty-bin" "$bin/drmorvel-capture" --size 64x48 --to 1 --data "$data" --video "$work/none.mp4" \
+    2>"$work/missing.log"
+  status=$?
+  [ "$status" -eq 4 ] || fail "missing ffmpeg: exit status $status, not 4"
+  grep -q "cannot run ffmpeg" "$work/missing.log" || fail "missing ffmpeg: message: $(cat "$work/missing.log")"
+  [ -e "$work/none.mp4" ] && fail "missing ffmpeg: a file was left"
+  ;;
+*)
+  echo "unknown case $case_name" >&2
+  exit 2
+  ;;
+esac
+echo "ok"

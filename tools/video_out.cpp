@@ -1,0 +1,251 @@
+// Streaming frames and sound to ffmpeg. Both pipes are written without
+// blocking from one loop that waits on whichever ffmpeg can take, since
+// ffmpeg reads its two inputs at its own pace.
+//
+// Before it encodes anything, ffmpeg studies its inputs one after the
+// other, and for the sound that means reading a whole packet of 1024
+// samples before it takes the first frame. The sound of a frame only exists
+// once the frame has been drawn (pulling sound moves the song on), so at 60
+// frames per second the first frame's 735 samples would leave both sides
+// waiting on each other. The sound input therefore starts with a lead-in of
+// silence, there from the start, which a sample-exact trim removes again.
+
+#include "video_out.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+extern char** environ;
+
+namespace {
+
+// Sound made but not yet taken by ffmpeg. Once it encodes, that is a frame
+// or two; the room is for its start, when it reads video before it opens the
+// sound, and for a slow start of its sound input after that.
+constexpr size_t kSoundRoom = size_t{8} << 20;  // 95 s at 44100 Hz, 16-bit mono
+uint8_t sound_ring[kSoundRoom];
+size_t sound_head = 0;  // the next byte to send
+size_t sound_size = 0;  // bytes waiting
+
+// The child's ends of the pipes are first moved to descriptors of at least
+// this number, so that moving them onto 0 and 3 is always a real dup2 (one
+// onto itself would keep close-on-exec, and stdin may be closed, which makes
+// 0 the first free descriptor).
+constexpr int kHighFd = 10;
+
+// Samples of silence before the sound; far more than ffmpeg's first packet.
+constexpr int kLeadIn = 8192;
+
+void close_fd(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+// Writes what the sound pipe takes now, without waiting. Returns 0 when the
+// pipe is broken.
+int send_sound(VideoOut& v) {
+  while (sound_size > 0) {
+    const size_t run = sound_size < kSoundRoom - sound_head ? sound_size : kSoundRoom - sound_head;
+    const ssize_t w = write(v.audio_fd, sound_ring + sound_head, run);
+    if (w < 0) return errno == EAGAIN || errno == EINTR ? 1 : 0;
+    sound_head = (sound_head + static_cast<size_t>(w)) % kSoundRoom;
+    sound_size -= static_cast<size_t>(w);
+  }
+  return 1;
+}
+
+// Writes n bytes of data to the video pipe (n may be 0 when the video pipe
+// is closed), sending queued sound whenever its pipe has room; with `drain`
+// it also waits until no sound is left. Returns 0 when a pipe breaks, which
+// means ffmpeg has stopped reading.
+int pump(VideoOut& v, const uint8_t* data, size_t n, bool drain) {
+  while (n > 0 || (drain && sound_size > 0)) {
+    pollfd fds[2] = {{n > 0 ? v.video_fd : -1, POLLOUT, 0}, {sound_size > 0 ? v.audio_fd : -1, POLLOUT, 0}};
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR && !(v.stop && *v.stop)) continue;
+      return 0;
+    }
+    if (fds[0].revents != 0) {
+      const ssize_t w = write(v.video_fd, data, n);
+      if (w > 0) {
+        data += w;
+        n -= static_cast<size_t>(w);
+      } else if (w < 0 && errno != EAGAIN && errno != EINTR) {
+        return 0;
+      }
+    }
+    if (fds[1].revents != 0 && !send_sound(v)) return 0;
+  }
+  return 1;
+}
+
+// Ends both streams, waits for ffmpeg and either renames its file to the
+// asked name (`keep` and ffmpeg succeeded) or removes it. Returns 1 when the
+// file was kept.
+int reap(VideoOut& v, bool keep, char* why, int why_size) {
+  close_fd(v.video_fd);
+  close_fd(v.audio_fd);
+  sound_head = sound_size = 0;
+  int status = 0;
+  pid_t got;
+  do {
+    got = waitpid(v.pid, &status, 0);
+  } while (got < 0 && errno == EINTR);
+  v.pid = -1;
+  const bool ok = got > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (ok && keep) {
+    if (std::rename(v.temp_path, v.path) == 0) return 1;
+    std::snprintf(why, static_cast<size_t>(why_size), "cannot rename %s to %s: %s", v.temp_path,
+                  v.path, std::strerror(errno));
+  } else if (got > 0 && WIFSIGNALED(status)) {
+    std::snprintf(why, static_cast<size_t>(why_size), "ffmpeg was ended by signal %d",
+                  WTERMSIG(status));
+  } else if (got > 0 && !ok) {
+    std::snprintf(why, static_cast<size_t>(why_size), "ffmpeg failed (exit status %d)",
+                  WEXITSTATUS(status));
+  }
+  std::remove(v.temp_path);
+  return 0;
+}
+
+}  // namespace
+
+int video_open(VideoOut& v, const char* path, int width, int height, int fps, int rate, char* why,
+               int why_size) {
+  const size_t n = static_cast<size_t>(why_size);
+  if (std::snprintf(v.path, sizeof v.path, "%s", path) >= static_cast<int>(sizeof v.path) ||
+      std::snprintf(v.temp_path, sizeof v.temp_path, "%s.%ld.part", path, static_cast<long>(getpid())) >=
+          static_cast<int>(sizeof v.temp_path)) {
+    std::snprintf(why, n, "the file name is too long");
+    return 0;
+  }
+  v.frame_bytes = static_cast<size_t>(width) * height * 3;
+  sound_head = sound_size = 0;
+
+  // A broken pipe is an error from write(), not the end of this process.
+  signal(SIGPIPE, SIG_IGN);
+
+  int video[2], audio[2];
+  if (pipe2(video, O_CLOEXEC) != 0) {
+    std::snprintf(why, n, "cannot make a pipe: %s", std::strerror(errno));
+    return 0;
+  }
+  if (pipe2(audio, O_CLOEXEC) != 0) {
+    std::snprintf(why, n, "cannot make a pipe: %s", std::strerror(errno));
+    close(video[0]);
+    close(video[1]);
+    return 0;
+  }
+  const int video_in = fcntl(video[0], F_DUPFD_CLOEXEC, kHighFd);
+  const int audio_in = fcntl(audio[0], F_DUPFD_CLOEXEC, kHighFd);
+  close(video[0]);
+  close(audio[0]);
+
+  char size[32], frame_rate[16], sample_rate[16], trim[64];
+  std::snprintf(size, sizeof size, "%dx%d", width, height);
+  std::snprintf(frame_rate, sizeof frame_rate, "%d", fps);
+  std::snprintf(sample_rate, sizeof sample_rate, "%d", rate);
+  std::snprintf(trim, sizeof trim, "atrim=start_sample=%d,asetpts=PTS-STARTPTS", kLeadIn);
+  // veryfast at CRF 18 keeps the encoder well ahead of the software
+  // rasteriser and still looks like the show; +faststart moves the index to
+  // the front so that players can start before the whole file has arrived.
+  const char* args[] = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
+                        "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
+                        "-framerate", frame_rate, "-thread_queue_size", "64", "-i", "pipe:0",
+                        "-f", "s16le", "-ar", sample_rate, "-ac", "1", "-probesize", "32",
+                        "-analyzeduration", "0", "-thread_queue_size", "64", "-i", "pipe:3",
+                        "-map", "0:v", "-map", "1:a", "-af", trim,
+                        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
+                        "-c:a", "aac", "-b:a", "192k",
+                        "-movflags", "+faststart", "-f", "mp4", v.temp_path, nullptr};
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, video_in, 0);
+  posix_spawn_file_actions_adddup2(&actions, audio_in, 3);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t signals;
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attr, &signals);
+  sigaddset(&signals, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attr, &signals);
+  // Its own process group: an interrupt at the terminal reaches only the
+  // capture, which then ends ffmpeg and removes the unfinished file.
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+  pid_t pid = -1;
+  const int failed = posix_spawnp(&pid, "ffmpeg", &actions, &attr, const_cast<char* const*>(args), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  close(video_in);
+  close(audio_in);
+  if (failed != 0) {
+    close(video[1]);
+    close(audio[1]);
+    std::snprintf(why, n, "cannot run ffmpeg: %s%s", std::strerror(failed),
+                  failed == ENOENT ? " (install Debian's ffmpeg package)" : "");
+    return 0;
+  }
+  v.pid = pid;
+  v.video_fd = video[1];
+  v.audio_fd = audio[1];
+  fcntl(v.video_fd, F_SETFL, O_NONBLOCK);
+  fcntl(v.audio_fd, F_SETFL, O_NONBLOCK);
+  static constexpr uint8_t kSilence[2 * kLeadIn] = {};
+  return video_sound(v, kSilence, sizeof kSilence, why, why_size);
+}
+
+int video_sound(VideoOut& v, const uint8_t* bytes, size_t count, char* why, int why_size) {
+  if (v.pid < 0) return 0;
+  why[0] = '\0';
+  if (!send_sound(v) || sound_size + count > kSoundRoom) {
+    reap(v, false, why, why_size);
+    if (why[0] == '\0') std::snprintf(why, static_cast<size_t>(why_size), "ffmpeg stopped taking the sound");
+    return 0;
+  }
+  for (size_t i = 0; i < count;) {
+    const size_t tail = (sound_head + sound_size) % kSoundRoom;
+    const size_t run = count - i < kSoundRoom - tail ? count - i : kSoundRoom - tail;
+    std::memcpy(sound_ring + tail, bytes + i, run);
+    sound_size += run;
+    i += run;
+  }
+  return send_sound(v) ? 1 : (reap(v, false, why, why_size), 0);
+}
+
+int video_frame(VideoOut& v, const uint8_t* rgb, char* why, int why_size) {
+  if (v.pid < 0) return 0;
+  if (pump(v, rgb, v.frame_bytes, false)) return 1;
+  why[0] = '\0';
+  reap(v, false, why, why_size);
+  if (why[0] == '\0') std::snprintf(why, static_cast<size_t>(why_size), "ffmpeg stopped reading the frames");
+  return 0;
+}
+
+int video_finish(VideoOut& v, char* why, int why_size) {
+  if (v.pid < 0) return 0;
+  why[0] = '\0';
+  // The end of the video first: ffmpeg then takes the rest of the sound
+  // without waiting for a frame that will not come.
+  close_fd(v.video_fd);
+  const bool sent = pump(v, nullptr, 0, true);
+  const int kept = reap(v, sent, why, why_size);
+  if (!kept && why[0] == '\0') std::snprintf(why, static_cast<size_t>(why_size), "ffmpeg stopped taking the sound");
+  return kept;
+}
+
+void video_abandon(VideoOut& v) {
+  if (v.pid < 0) return;
+  kill(v.pid, SIGTERM);
+  char why[256];
+  reap(v, false, why, sizeof why);
+}
