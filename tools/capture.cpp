@@ -38,6 +38,7 @@
 #include "shell/frame.h"
 #include "shell/shell.h"
 #include "sound/sound.h"
+#include "wav.h"
 #include "video_out.h"
 
 // The compiled-in data directory, unless --data names another.
@@ -150,26 +151,6 @@ int parse(int argc, char** argv, Options& o) {
   if (o.video && (o.width % 2 != 0 || o.height % 2 != 0)) return usage("--video needs an even width and height");
   if (o.to >= 0 && o.from > o.to) return usage("--from lies after --to");
   return 0;
-}
-
-void put_le(uint8_t* p, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-// A 16-bit mono WAV header for data_bytes of samples.
-void wav_header(uint8_t* h, uint32_t data_bytes) {
-  std::memcpy(h, "RIFF", 4);
-  put_le(h + 4, 36 + data_bytes, 4);
-  std::memcpy(h + 8, "WAVEfmt ", 8);
-  put_le(h + 16, 16, 4);
-  put_le(h + 20, 1, 2);  // PCM
-  put_le(h + 22, 1, 2);  // mono
-  put_le(h + 24, kRate, 4);
-  put_le(h + 28, kRate * 2, 4);
-  put_le(h + 32, 2, 2);
-  put_le(h + 34, 16, 2);
-  std::memcpy(h + 36, "data", 4);
-  put_le(h + 40, data_bytes, 4);
 }
 
 bool write_png(const char* path, const uint8_t* rgb, int w, int h) {
@@ -301,9 +282,9 @@ int main(int argc, char** argv) {
   frame_ms = 0;
   show_clock();  // starts the clock at frame 0
 
-  uint8_t header[44];
+  uint8_t header[kWavHeaderSize];
   if (wav) {
-    wav_header(header, 0);
+    wav_header(header, kRate, 16, 0);
     std::fwrite(header, 1, sizeof header, wav);
     std::fputs("frame\ttime\tposition\n", tsv);
   }
@@ -387,8 +368,8 @@ int main(int argc, char** argv) {
   gl_target_close(target);
 
   if (wav) {
-    const long data_bytes = std::ftell(wav) - 44;
-    wav_header(header, static_cast<uint32_t>(data_bytes));
+    const long data_bytes = std::ftell(wav) - kWavHeaderSize;
+    wav_header(header, kRate, 16, static_cast<uint32_t>(data_bytes));
     std::fseek(wav, 0, SEEK_SET);
     std::fwrite(header, 1, sizeof header, wav);
     if (std::fclose(wav) != 0 || std::fclose(tsv) != 0) status = 2;

@@ -13,6 +13,7 @@
 #include "assets/module_file.h"
 #include "player/player.h"
 #include "sound/sound.h"
+#include "wav.h"
 
 namespace {
 
@@ -32,25 +33,6 @@ long tick_count = 0;
 void log_tick() {
   ++tick_count;
   std::fprintf(timeline, "%ld\t%d\n", tick_count, pt_position());
-}
-
-void put_le(uint8_t* p, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void wav_header(uint8_t* h, uint32_t rate, uint32_t bits, uint32_t data_bytes) {
-  std::memcpy(h, "RIFF", 4);
-  put_le(h + 4, 36 + data_bytes, 4);
-  std::memcpy(h + 8, "WAVEfmt ", 8);
-  put_le(h + 16, 16, 4);
-  put_le(h + 20, 1, 2);  // PCM
-  put_le(h + 22, 1, 2);  // mono
-  put_le(h + 24, rate, 4);
-  put_le(h + 28, rate * bits / 8, 4);
-  put_le(h + 32, bits / 8, 2);
-  put_le(h + 34, bits, 2);
-  std::memcpy(h + 36, "data", 4);
-  put_le(h + 40, data_bytes, 4);
 }
 
 int usage(const char* problem) {
@@ -133,7 +115,7 @@ int main(int argc, char** argv) {
   const uint32_t rate = mode == kSound8Bit ? 22050 : 44100;
   const uint32_t width = mode == kSound8Bit ? 1 : 2;
   const uint64_t frames = static_cast<uint64_t>(std::llround(seconds * rate));
-  uint8_t header[44];
+  uint8_t header[kWavHeaderSize];
   wav_header(header, rate, width * 8, static_cast<uint32_t>(frames * width));
   bool ok = std::fwrite(header, 1, sizeof header, out) == sizeof header;
 
