@@ -33,7 +33,7 @@ ensure_packages() {
   fi
   echo "Installing: ${missing[*]}" >&2
   "${sudo[@]}" apt-get update -q >&2 || true
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends \
     "${missing[@]}" >&2 || { echo "Could not install: ${missing[*]}" >&2; exit 1; }
 }
 
