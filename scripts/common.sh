@@ -37,12 +37,22 @@ ensure_packages() {
     "${missing[@]}" >&2 || { echo "Could not install: ${missing[*]}" >&2; exit 1; }
 }
 
-# Configures (once) and builds the tree in $1 (default build/) with the
-# given extra CMake options. The data directory is the build's own data/.
+# Configures and builds the tree in $1 (default build/) with the given extra
+# CMake options. The data directory is the build's own data/. The tree is
+# configured afresh whenever the options or the compilers (CC, CXX) differ
+# from the ones it was configured with, so that no stale cache entry
+# outlives the option that set it.
 build_tree() {
   local dir=${1:-$BUILD}; shift || true
-  if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S "$ROOT" -B "$dir" -DDRMORVEL_DATA_DIR="$dir/data/" "$@" >/dev/null
+  local options=(-DDRMORVEL_DATA_DIR="$dir/data/" "$@")
+  local wanted="CC=${CC:-} CXX=${CXX:-} ${options[*]}"
+  local stamp="$dir/drmorvel-configured-with"
+  if [ ! -f "$dir/CMakeCache.txt" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$wanted" ]; then
+    # The cache and the compiler checks go; built objects stay, and the build
+    # remakes those whose flags changed.
+    rm -rf "$dir/CMakeCache.txt" "$dir"/CMakeFiles/[0-9]*.[0-9]*
+    cmake -S "$ROOT" -B "$dir" "${options[@]}" >/dev/null
+    printf '%s\n' "$wanted" > "$stamp"
   fi
   cmake --build "$dir" -j "$JOBS"
 }

@@ -1,8 +1,6 @@
 # Tests of the scene schedule: its step lists on the record of the GL that
 # draws nothing, what a viewer sees in a real (offscreen, software) context,
 # and image regression of whole-show key frames from the capture tool.
-find_package(GTest REQUIRED)
-include(GoogleTest)
 
 add_executable(schedule_steps_test shell/schedule_steps_test.cpp)
 target_link_libraries(schedule_steps_test PRIVATE drmorvel_show_nullgl GTest::gtest_main)
@@ -26,7 +24,8 @@ set(image_regression_args
 add_test(NAME image_regression
          COMMAND ${CMAKE_COMMAND} ${image_regression_args} -D MODE=check
                  -P ${CMAKE_CURRENT_SOURCE_DIR}/image_regression.cmake)
-set_tests_properties(image_regression PROPERTIES LABELS gui ENVIRONMENT SDL_VIDEODRIVER=offscreen)
+set_tests_properties(image_regression PROPERTIES LABELS gui ENVIRONMENT SDL_VIDEODRIVER=offscreen
+                     TIMEOUT 120)
 add_custom_target(update-reference-images
   COMMAND ${CMAKE_COMMAND} ${image_regression_args} -D MODE=update
           -P ${CMAKE_CURRENT_SOURCE_DIR}/image_regression.cmake
@@ -39,4 +38,5 @@ add_test(NAME capture_sync
                  -D MODRENDER=$<TARGET_FILE:drmorvel-modrender>
                  -D DATA=${CMAKE_BINARY_DIR}/regressiondata -D OUT=${CMAKE_BINARY_DIR}/capture-sync
                  -P ${CMAKE_CURRENT_SOURCE_DIR}/capture_sync.cmake)
-set_tests_properties(capture_sync PROPERTIES LABELS gui ENVIRONMENT SDL_VIDEODRIVER=offscreen)
+set_tests_properties(capture_sync PROPERTIES LABELS gui ENVIRONMENT SDL_VIDEODRIVER=offscreen
+                     TIMEOUT 120)

@@ -1,7 +1,6 @@
 # Tests of the show: asset loading, viewport and events, and the picture
 # overlay with a real offscreen GL context; end-to-end runs of the real
 # program under Xvfb.
-find_package(GTest REQUIRED)
 
 set(shell_gl_env "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
 
