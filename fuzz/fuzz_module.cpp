@@ -34,10 +34,7 @@ uint8_t stream[4096 * 2];
 // reset, so that every input plays the same way whatever ran before it.
 void reset_engine() {
   std::memset(sample_slots, 0, sizeof sample_slots);
-  for (int c = 0; c < kMaxChannels; ++c) {
-    channels[c].glissando = 0;
-    channels[c].pan_setting = (c % 4 == 0 || c % 4 == 3) ? 7 : 9;
-  }
+  pt_reset_channels();
   pacing.tick_remainder = 0;
   sound.interpolate = 0;
 }

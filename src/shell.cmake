@@ -1,13 +1,17 @@
 # The show: asset loading, the shell (clock, viewport, frame, schedule,
 # picture overlay) and the drmorvel executable.
-add_library(drmorvel_show STATIC
-  assets/assets.cpp
+
+# The shell and the module half of the start-up, with or without a GL.
+set(DRMORVEL_SHELL_SOURCES
+  assets/show_module.cpp
   shell/show_clock.cpp
   shell/viewport.cpp
   shell/frame.cpp
   shell/overlay.cpp
   shell/schedule.cpp
 )
+
+add_library(drmorvel_show STATIC assets/assets.cpp ${DRMORVEL_SHELL_SOURCES})
 target_include_directories(drmorvel_show PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(drmorvel_show PUBLIC drmorvel_engine drmorvel_effects SDL2::SDL2 OpenGL::GL
                       JPEG::JPEG)
@@ -26,13 +30,6 @@ add_dependencies(drmorvel drmorvel-data)
 # The shell's frame-level drawing (frame set-up, schedule, overlay) against
 # the GL that draws nothing: for the step-record tests and for measuring the
 # show's own CPU work per frame with rasterising taken out.
-add_library(drmorvel_show_nullgl STATIC
-  shell/show_clock.cpp
-  shell/viewport.cpp
-  shell/frame.cpp
-  shell/overlay.cpp
-  shell/schedule.cpp
-  shell/shell_null_gl.cpp
-)
+add_library(drmorvel_show_nullgl STATIC ${DRMORVEL_SHELL_SOURCES} shell/shell_null_gl.cpp)
 target_include_directories(drmorvel_show_nullgl PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(drmorvel_show_nullgl PUBLIC drmorvel_effects_nullgl drmorvel_engine SDL2::SDL2)

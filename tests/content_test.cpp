@@ -11,19 +11,10 @@
 #include "assets/module_file.h"
 #include "music/zurivovariv.h"
 #include "player/player.h"
+#include "shell/overlay.h"
 #include "sound/sound.h"
 
 namespace {
-
-constexpr int kPulses[] = {400,  407,  409,  416,  427,  432,  439,  441,  448,  500,  507,  509,  516,
-                           527,  700,  716,  732,  748,  800,  816,  832,  848,  900,  916,  932,  948,
-                           1000, 1016, 1032, 1048, 1100, 1116, 1132, 1148, 1200, 1216, 1232, 1248, 1300,
-                           1316, 1332, 1348, 1400, 1416, 1432, 1448, 1500, 1516, 1532, 1548, 1600, 1616,
-                           1632, 1648, 1700, 1716, 1732, 1748, 1800, 1816, 1832, 1848};
-constexpr int kFlashes[] = {100,  200,  232,  300,  332,  400,  416,  432,  448,  500,  512,  524,
-                            600,  800,  816,  832,  848,  900,  916,  932,  948,  1000, 1016, 1032,
-                            1048, 1300, 1316, 1332, 1348, 1400, 1416, 1432, 1448, 1600, 1616, 1632,
-                            1648, 1700, 1716, 1732, 1748, 1800, 1816, 1832, 1848};
 
 class Music : public ::testing::Test {
  protected:
@@ -68,10 +59,10 @@ TEST_F(Music, PassesTheLastPositionAfterAboutTwoAndAHalfMinutes) {
 
 TEST_F(Music, EveryPulseAndFlashLandsOnADrumHit) {
   auto is_drum = [](const NoteCell& c) { return (c.sample == 1 || c.sample == 2) && c.note <= 83; };
-  for (int position : kPulses)
-    EXPECT_TRUE(std::any_of(row_at(position), row_at(position) + 4, is_drum)) << "pulse at " << position;
-  for (int position : kFlashes)
-    EXPECT_TRUE(std::any_of(row_at(position), row_at(position) + 4, is_drum)) << "flash at " << position;
+  for (const int16_t* p = pulse_positions; *p != -1; ++p)
+    EXPECT_TRUE(std::any_of(row_at(*p), row_at(*p) + 4, is_drum)) << "pulse at " << *p;
+  for (const int16_t* p = flash_positions; *p != -1; ++p)
+    EXPECT_TRUE(std::any_of(row_at(*p), row_at(*p) + 4, is_drum)) << "flash at " << *p;
 }
 
 TEST_F(Music, UsesTheReplayersEffectsAsMusiciansDo) {
@@ -123,12 +114,10 @@ TEST_F(Music, NeverClipsTheOutput) {
 
 TEST(Pictures, SevenDistinctPicturesInTableOrder) {
   const std::vector<Picture> pictures = paint_pictures();
-  const char* names[] = {"funkka.jpg", "funker.jpg", "70skugga.jpg", "morvelite.jpg",
-                         "tahti.jpg",  "tekstit.jpg", "miehet.jpg"};
   ASSERT_EQ(pictures.size(), 7u);
   bool odd_width = false;
   for (size_t i = 0; i < pictures.size(); ++i) {
-    EXPECT_EQ(pictures[i].name, names[i]);
+    EXPECT_EQ(pictures[i].name, kPictureFiles[i]);
     EXPECT_EQ(pictures[i].rgb.size(), static_cast<size_t>(pictures[i].width) * pictures[i].height * 3);
     odd_width = odd_width || (pictures[i].width * 3) % 4 != 0;
     for (size_t j = 0; j < i; ++j) EXPECT_NE(pictures[i].rgb, pictures[j].rgb);
@@ -145,17 +134,17 @@ double mean_brightness(const Picture& p, int y0, int y1) {
 
 TEST(Pictures, FlashesAreBrightShapesOnBlackAndFullFramesFillTheFrame) {
   const std::vector<Picture> pictures = paint_pictures();
-  for (int flash : {2, 4}) {  // added onto the frame: mostly black, with a bright core
+  for (int flash : {kSkugga, kTahti}) {  // added onto the frame: mostly black, with a bright core
     const Picture& p = pictures[flash];
     EXPECT_LT(mean_brightness(p, 0, p.height), 0.35) << p.name;
     EXPECT_LT(mean_brightness(p, 0, 4), 0.05) << p.name << " top edge is black";
   }
-  for (int full : {0, 1, 3}) EXPECT_GT(mean_brightness(pictures[full], 0, pictures[full].height), 0.2);
+  for (int full : {kFunkka, kFunker, kMorvelite}) EXPECT_GT(mean_brightness(pictures[full], 0, pictures[full].height), 0.2);
 }
 
 TEST(Pictures, TextCarriesOneLineInEachQuarter) {
   const std::vector<Picture> pictures = paint_pictures();
-  const Picture& text = pictures[5];
+  const Picture& text = pictures[kTekstit];
   for (int quarter = 0; quarter < 4; ++quarter) {
     const int y0 = quarter * text.height / 4;
     EXPECT_GT(mean_brightness(text, y0, y0 + text.height / 4), 0.04) << "quarter " << quarter;

@@ -79,9 +79,7 @@ class PlayerTest : public ::testing::Test {
     // channel settings that pt_init keeps back at their start values.
     snd_open_offline(kSound16Bit);
     sound_device = recording_device();
-    channels = {};
-    constexpr int32_t kPan[4] = {7, 9, 9, 7};
-    for (int c = 0; c < kMaxChannels; ++c) channels[c].pan_setting = kPan[c % 4];
+    pt_reset_channels();
     device_log.clear();
     define_log.clear();
   }

@@ -15,21 +15,13 @@
 
 #include <jpeglib.h>
 
-#include "assets/module_file.h"
 #include "effects/effects.h"
-#include "player/player.h"
-#include "sound/sound.h"
 
 unsigned int TextureTable[kTextureCount];
-int (*asset_sound_choice)() = snd_choose_device;
 uint8_t sprite_pixels[kSpriteSize * kSpriteSize * 4];
 
 namespace {
 
-constexpr const char* kPictureFiles[kSpriteTexture] = {
-    "funkka.jpg", "funker.jpg", "70skugga.jpg", "morvelite.jpg",
-    "tahti.jpg",  "tekstit.jpg", "miehet.jpg"};
-constexpr char kModuleFile[] = "zurivovariv.mod";
 constexpr int kPathLength = 4096;
 constexpr int kDiscRadius = 120;
 // Larger pictures than this could not become textures anyway, and a damaged
@@ -162,7 +154,7 @@ int load_assets() {
   glGenTextures(kTextureCount, TextureTable);
   // RGB rows of width × 3 bytes need not be a multiple of four long.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  for (int entry = 0; entry < kSpriteTexture; ++entry) load_picture(entry);
+  for (int entry = 0; entry < kPictureCount; ++entry) load_picture(entry);
 
   make_disc_sprite();
   glBindTexture(GL_TEXTURE_2D, TextureTable[kSpriteTexture]);
@@ -177,18 +169,5 @@ int load_assets() {
     glBindTexture(GL_TEXTURE_2D, TextureTable[entry]);
     draw_unit_tile();
   }
-
-  char path[kPathLength];
-  std::snprintf(path, sizeof path, "%s%s", show_data_dir, kModuleFile);
-  if (read_module_file(path) < 0) {
-    std::fprintf(stderr, "drmorvel: cannot open %s: %s\n", path, std::strerror(errno));
-    return 0;
-  }
-  // The device must exist before the module is parsed: parsing defines the
-  // samples and the voice count on it.
-  asset_sound_choice();
-  pt_load(module_buffer, kModuleBufferSize);
-  clear_blob_field();
-  clear_twist_angles();
-  return 1;
+  return load_show_module();
 }

@@ -4,9 +4,27 @@
 
 #include <cstdint>
 
-constexpr int kTextureCount = 8;
-constexpr int kSpriteTexture = 7;  // the generated disc sprite
-constexpr int kSpriteSize = 256;   // the disc sprite's width and height
+// The TextureTable's entries: the seven pictures, then the generated disc
+// sprite.
+enum TextureEntry : int {
+  kFunkka,
+  kFunker,
+  kSkugga,
+  kMorvelite,
+  kTahti,
+  kTekstit,
+  kMiehet,
+  kSpriteTexture,
+  kTextureCount
+};
+constexpr int kPictureCount = kSpriteTexture;
+// The pictures' file names in the data directory, by TextureTable entry;
+// the data generator writes them and the show reads them.
+constexpr const char* kPictureFiles[kPictureCount] = {
+    "funkka.jpg", "funker.jpg", "70skugga.jpg", "morvelite.jpg",
+    "tahti.jpg",  "tekstit.jpg", "miehet.jpg"};
+constexpr char kModuleFile[] = "zurivovariv.mod";
+constexpr int kSpriteSize = 256;  // the disc sprite's width and height
 
 // The data directory, with a trailing slash: fixed when the program is
 // built (each executable defines its own); an offline tool may point it
@@ -25,9 +43,12 @@ extern uint8_t sprite_pixels[kSpriteSize * kSpriteSize * 4];
 void make_disc_sprite();
 
 // Prepares everything before the first frame (the GL context must be
-// current): textures, sprite, module file, device choice, player, effect
-// state. Returns 1 when the module file was read, 0 when it cannot be opened.
+// current): textures, sprite, then load_show_module. Returns its result.
 int load_assets();
+// The part that needs no GL context: module file, device choice, player,
+// effect state. Returns 1 when the module file was read, 0 when it cannot be
+// opened.
+int load_show_module();
 
 // Decodes a JPEG file to RGB rows, top row first (grayscale files too). The
 // heap block the caller owns has (height + 1) rows of width × 3 bytes, the

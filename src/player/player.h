@@ -83,7 +83,12 @@ int pt_takemod(uint8_t* image, size_t size);
 // resets the player with pt_init. Returns pt_takemod's result.
 int pt_load(uint8_t* image, size_t size);
 // Resets the player: the next pt_play reads the first row of the song.
+// Each channel keeps its pan setting and glissando switch.
 void pt_init();
+// Puts every channel back as the process starts: pan settings 7, 9, 9, 7
+// repeated over the channels, everything else zero. For hosts that play one
+// module after another and want each to start alike.
+void pt_reset_channels();
 // One player tick. Called only by the pacing, 50 times per second of output.
 void pt_play();
 // The song position, order × 100 + row: -37 after pt_init until the first

@@ -21,6 +21,8 @@ constexpr std::array<ChannelState, kMaxChannels> initial_channels() {
 
 std::array<ChannelState, kMaxChannels> channels = initial_channels();
 
+void pt_reset_channels() { channels = initial_channels(); }
+
 // Sine and square are fixed; ramp and random are built by pt_init.
 int16_t WaveformTable[4][64] = {
     {0,    24,   49,   74,   97,   120,  141,  161,  180,  197,  212,  224,  235,

@@ -20,7 +20,7 @@ constexpr float kIdleBrightness = 0.8f;
 constexpr double kPulseLength = 0.2;    // seconds
 constexpr double kFlashLength = 0.6;    // seconds
 constexpr double kFlashTurnRate = 140;  // degrees per second
-constexpr int kFlashPictures[2] = {2, 4};  // by flash_alternate
+constexpr int kFlashPictures[2] = {kSkugga, kTahti};  // by flash_alternate
 
 void trigger(int32_t c) {
   // No guard: a listed position that lasts several frames restarts the

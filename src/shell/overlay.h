@@ -4,11 +4,15 @@
 
 #include <cstdint>
 
+#include "assets/assets.h"
+
 // TextureTable entry shown for each hundred of song positions, -1 for none.
-constexpr int8_t picture_by_hundred[20] = {-1, -1, -1, -1, 3, 3, 3, 0, 0, -1,
-                                           -1, 1, 1, -1, -1, -1, -1, -1, -1, -1};
+constexpr int8_t picture_by_hundred[20] = {
+    -1, -1, -1, -1, kMorvelite, kMorvelite, kMorvelite, kFunkka, kFunkka, -1,
+    -1, kFunker, kFunker, -1, -1, -1, -1, -1, -1, -1};
 
 // Song positions that start a pulse (a short zoom and tilt), ended by -1.
+// The music puts a drum hit on each of them and on each flash.
 constexpr int16_t pulse_positions[] = {
     400,  407,  409,  416,  427,  432,  439,  441,  448,  500,  507,  509,  516,
     527,  700,  716,  732,  748,  800,  816,  832,  848,  900,  916,  932,  948,

@@ -18,12 +18,6 @@
 
 namespace {
 
-// The pictures the schedule itself draws, by TextureTable entry.
-constexpr int kSkugga = 2;   // "70skugga.jpg": falling tiles, tile tunnel
-constexpr int kTahti = 4;    // "tahti.jpg": tile column, tilted tunnel
-constexpr int kTekstit = 5;  // "tekstit.jpg": opening strips
-constexpr int kMiehet = 6;   // "miehet.jpg": strips of band 1100
-
 int texture(int entry) { return static_cast<int>(TextureTable[entry]); }
 
 // An origin is taken in the first frame that needs it and never again, so a

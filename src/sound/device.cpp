@@ -18,9 +18,6 @@ namespace {
 constexpr char kSdlName[] = "SDL audio";
 constexpr char kSilentName[] = "Super Quenlo NoSound Device 2.0c";
 constexpr char kSdlError[] = "SDL audio error";
-// The Amiga's sound clock in Hz: a voice at period p plays this / p sample
-// bytes per second.
-constexpr int kAmigaClock = 3546836;
 
 void do_nothing() {}
 

@@ -14,6 +14,9 @@ constexpr int kVoiceCount = 32;
 constexpr int kSampleSlotCount = 32;
 // The largest stretch the pacing mixes in one call: one tick at 44100 Hz.
 constexpr int kMixBufferLength = 882;
+// The Amiga's sound clock in Hz: a voice at period p plays this / p sample
+// bytes per second.
+constexpr int kAmigaClock = 3546836;
 
 // Sound modes, as chosen at the device prompt.
 constexpr int kSoundNone = 0;   // silent device, timer pacing

@@ -9,6 +9,7 @@
 
 #include <jpeglib.h>
 
+#include "assets/assets.h"
 #include "assets/module_file.h"
 #include "datagen.h"
 #include "player/player.h"
@@ -75,11 +76,11 @@ Decoded decode(const std::vector<uint8_t>& jpeg) {
 TEST(GeneratedPictures, SevenDistinctColourPicturesOneWithAnOddStride) {
   std::set<std::vector<uint8_t>> seen;
   bool unaligned_width = false;
-  for (int i = 0; i < 7; ++i) {
+  for (int i = 0; i < kPictureCount; ++i) {
     const std::vector<uint8_t> jpeg = datagen::encode_jpeg(datagen::show_picture(i), 88);
     EXPECT_EQ(jpeg, datagen::encode_jpeg(datagen::show_picture(i), 88)) << "not deterministic";
     const Decoded d = decode(jpeg);
-    EXPECT_EQ(d.components, 3) << datagen::kPictureNames[i];
+    EXPECT_EQ(d.components, 3) << kPictureFiles[i];
     EXPECT_GE(d.width, 64);
     EXPECT_GE(d.height, 64);
     unaligned_width |= d.width % 4 != 0;
@@ -87,7 +88,7 @@ TEST(GeneratedPictures, SevenDistinctColourPicturesOneWithAnOddStride) {
     bool coloured = false;
     for (size_t p = 0; p + 2 < d.pixels.size() && !coloured; p += 3)
       coloured = d.pixels[p] != d.pixels[p + 1] || d.pixels[p] != d.pixels[p + 2];
-    EXPECT_TRUE(coloured) << datagen::kPictureNames[i];
+    EXPECT_TRUE(coloured) << kPictureFiles[i];
     seen.insert(d.pixels);
   }
   EXPECT_EQ(seen.size(), 7u);

@@ -185,7 +185,7 @@ std::vector<std::array<double, 2>> star(double cx, double cy, double outer, doub
 
 // A sunburst in orange and purple, a setting sun striped like a record sleeve.
 Picture funkka() {
-  Canvas cv("funkka.jpg", 512, 384);
+  Canvas cv(kPictureFiles[kFunkka], 512, 384);
   cv.paint([](double x, double y) {
     const double a = std::atan2(y - 0.78, x - 0.5);
     const bool ray = std::fmod(a * 12 / kPi + 24, 2.0) < 1.0;
@@ -210,7 +210,7 @@ Picture funkka() {
 
 // A neon grid running to the horizon under a banded sky.
 Picture funker() {
-  Canvas cv("funker.jpg", 480, 360);
+  Canvas cv(kPictureFiles[kFunker], 480, 360);
   cv.paint([](double x, double y) {
     if (y < 0.55) return mix(Rgb{0.02, 0.0, 0.12}, Rgb{0.75, 0.1, 0.55}, std::pow(y / 0.55, 1.6));
     const double depth = (y - 0.55) / 0.45;              // 0 at the horizon
@@ -231,7 +231,7 @@ Picture funker() {
 
 // Bright rings of squares on black: a flash and a tile texture.
 Picture seventies_shadow() {
-  Canvas cv("70skugga.jpg", 256, 256);
+  Canvas cv(kPictureFiles[kSkugga], 256, 256);
   const Rgb colours[] = {{1.0, 0.55, 0.1}, {1.0, 0.2, 0.5}, {0.3, 0.8, 1.0}, {1.0, 0.95, 0.3}};
   for (int i = 0; i < 4; ++i) {
     const double r = 118 - i * 28;
@@ -254,7 +254,7 @@ Picture seventies_shadow() {
 
 // The doctor's emblem: a glowing ring and his name over a plasma.
 Picture morvelite() {
-  Canvas cv("morvelite.jpg", 640, 480);
+  Canvas cv(kPictureFiles[kMorvelite], 640, 480);
   cv.paint([](double x, double y) {
     const double v = std::sin(x * 9 + std::sin(y * 7)) + std::sin(y * 11 - x * 3) + std::sin(std::hypot(x - 0.6, y - 0.4) * 18);
     const double t = 0.5 + v / 6;
@@ -270,7 +270,7 @@ Picture morvelite() {
 
 // A bright eight-pointed star on black.
 Picture tahti() {
-  Canvas cv("tahti.jpg", 250, 250);  // 250: a row of 750 bytes, not a multiple of four
+  Canvas cv(kPictureFiles[kTahti], 250, 250);  // 250: a row of 750 bytes, not a multiple of four
   cv.glow(125, 125, 30, Rgb{0.5, 0.4, 1.0}, 0.7);
   cv.polygon(star(125, 125, 118, 30, 8, 0), Rgb{1.0, 0.9, 0.5});
   cv.polygon(star(125, 125, 80, 22, 8, kPi / 8), Rgb{1.0, 1.0, 0.95});
@@ -281,7 +281,7 @@ Picture tahti() {
 // The opening text, one line per quarter of the picture: each quarter is one
 // dropping strip, shown at 4:1.
 Picture tekstit() {
-  Canvas cv("tekstit.jpg", 512, 512);
+  Canvas cv(kPictureFiles[kTekstit], 512, 512);
   text(cv, "DR MORVEL", 256, 64, 9, Rgb{1, 1, 1}, Rgb{0.6, 0.8, 1.0});
   text(cv, "BY QUENLO", 256, 192, 9, Rgb{1.0, 0.8, 0.3}, Rgb{1.0, 0.4, 0.2});
   text(cv, "CODE & PIXELS", 256, 320, 6, Rgb{0.5, 1.0, 0.6}, Rgb{0.2, 0.7, 0.9});
@@ -298,7 +298,7 @@ void limb(Canvas& cv, double x0, double y0, double x1, double y1, double width, 
 
 // Three dancing figures in bright colours against a dark gradient.
 Picture miehet() {
-  Canvas cv("miehet.jpg", 510, 382);
+  Canvas cv(kPictureFiles[kMiehet], 510, 382);
   cv.paint([](double, double y) { return mix(Rgb{0.0, 0.0, 0.0}, Rgb{0.12, 0.02, 0.2}, y); });
   const Rgb colours[] = {{1.0, 0.4, 0.2}, {0.3, 1.0, 0.5}, {0.3, 0.6, 1.0}};
   for (int i = 0; i < 3; ++i) {
@@ -362,18 +362,18 @@ Icon paint_icon(int size) {
 
 Picture paint_picture(int index) {
   switch (index) {
-    case 0: return funkka();
-    case 1: return funker();
-    case 2: return seventies_shadow();
-    case 3: return morvelite();
-    case 4: return tahti();
-    case 5: return tekstit();
+    case kFunkka: return funkka();
+    case kFunker: return funker();
+    case kSkugga: return seventies_shadow();
+    case kMorvelite: return morvelite();
+    case kTahti: return tahti();
+    case kTekstit: return tekstit();
     default: return miehet();
   }
 }
 
 std::vector<Picture> paint_pictures() {
   std::vector<Picture> all;
-  for (int i = 0; i < 7; ++i) all.push_back(paint_picture(i));
+  for (int i = 0; i < kPictureCount; ++i) all.push_back(paint_picture(i));
   return all;
 }

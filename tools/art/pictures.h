@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "assets/assets.h"
+
 struct Picture {
   std::string name;  // file name in the data directory
   int width;
@@ -13,11 +15,10 @@ struct Picture {
   std::vector<uint8_t> rgb;  // rows top first, 3 bytes per pixel
 };
 
-// The seven pictures in TextureTable order: "funkka.jpg", "funker.jpg",
-// "70skugga.jpg", "morvelite.jpg", "tahti.jpg", "tekstit.jpg", "miehet.jpg".
+// The seven pictures in TextureTable order, named as kPictureFiles names them.
 // Deterministic, pixel for pixel.
 std::vector<Picture> paint_pictures();
-// One of them, by TextureTable index 0..6.
+// One of them, by TextureTable entry (kFunkka to kMiehet).
 Picture paint_picture(int index);
 
 // The program's icon, size x size pixels with alpha: the doctor's emblem (a

@@ -1,7 +1,7 @@
-// The generated data set: a writer for 31-sample "M.K." modules, the songs
-// and pictures the show and its tests play, and a JPEG encoder. Everything is
-// computed, nothing is read or downloaded, so the same build always writes
-// the same files. The show's own music and pictures come from tools/music
+// The generated data set: a description of 31-sample "M.K." modules, the
+// songs and pictures the show and its tests play, and a JPEG encoder.
+// Everything is computed, nothing is read or downloaded, so the same build
+// always writes the same files. The show's own music and pictures come from tools/music
 // and tools/art; the test songs and pictures are made here.
 #pragma once
 
@@ -46,9 +46,6 @@ struct Module {
 // tag "M.K." at offset 1080, the patterns, then the sample data.
 std::vector<uint8_t> write_module(const Module& m);
 
-// The Amiga period of a note for finetune 0 (note 24 is C-1, 856).
-int note_period(int note);
-
 // The show's module file: the song composed in tools/music.
 std::vector<uint8_t> show_module();
 // A fast module for the tests: speed 1 and 32 rows per order (a pattern
@@ -63,8 +60,8 @@ struct Picture {
   std::vector<uint8_t> pixels;
 };
 
-// The picture of TextureTable entry `index` (0..6) for the show: the art
-// painted in tools/art.
+// The picture of TextureTable entry `index` (kFunkka to kMiehet) for the
+// show: the art painted in tools/art.
 Picture show_picture(int index);
 // A small picture of the given size and component count, distinct per seed.
 Picture test_picture(int seed, int width, int height, int components);
@@ -78,11 +75,5 @@ std::vector<uint8_t> encode_png_rgba(int width, int height, const std::vector<ui
 // The sizes of the program's icon, each written as
 // <size>x<size>/apps/drmorvel.png under an icon theme directory.
 constexpr std::array<int, 2> kIconSizes = {256, 48};
-
-// The file names of TextureTable entries 0..6.
-constexpr std::array<const char*, 7> kPictureNames = {
-    "funkka.jpg", "funker.jpg", "70skugga.jpg", "morvelite.jpg",
-    "tahti.jpg",  "tekstit.jpg", "miehet.jpg"};
-constexpr const char* kModuleName = "zurivovariv.mod";
 
 }  // namespace datagen

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "art/pictures.h"
+#include "assets/assets.h"
 #include "datagen.h"
 
 namespace {
@@ -40,30 +41,30 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 bool write_show_set(const std::string& dir) {
   bool ok = true;
-  for (int i = 0; i < 7; ++i)
-    ok &= write_file(dir + datagen::kPictureNames[i], datagen::encode_jpeg(datagen::show_picture(i), 88));
-  ok &= write_file(dir + datagen::kModuleName, datagen::show_module());
+  for (int i = 0; i < kPictureCount; ++i)
+    ok &= write_file(dir + kPictureFiles[i], datagen::encode_jpeg(datagen::show_picture(i), 88));
+  ok &= write_file(dir + kModuleFile, datagen::show_module());
   return ok;
 }
 
 bool write_test_set(const std::string& dir, bool endless) {
   using datagen::encode_jpeg;
-  using datagen::kPictureNames;
   using datagen::test_picture;
+  auto path = [&](int entry) { return dir + kPictureFiles[entry]; };
   bool ok = true;
-  ok &= write_file(dir + kPictureNames[0], encode_jpeg(test_picture(0, 37, 29, 3), 90));
-  ok &= write_file(dir + kPictureNames[1], encode_jpeg(test_picture(1, 40, 30, 1), 90));
+  ok &= write_file(path(kFunkka), encode_jpeg(test_picture(kFunkka, 37, 29, 3), 90));
+  ok &= write_file(path(kFunker), encode_jpeg(test_picture(kFunker, 40, 30, 1), 90));  // grayscale
   static constexpr char kGarbage[] = "this file is not a picture at all\n";
-  ok &= write_file(dir + kPictureNames[2], reinterpret_cast<const uint8_t*>(kGarbage), sizeof kGarbage - 1);
-  std::vector<uint8_t> truncated = encode_jpeg(test_picture(3, 64, 48, 3), 90);
+  ok &= write_file(path(kSkugga), reinterpret_cast<const uint8_t*>(kGarbage), sizeof kGarbage - 1);
+  std::vector<uint8_t> truncated = encode_jpeg(test_picture(kMorvelite, 64, 48, 3), 90);
   truncated.resize(truncated.size() / 3);
-  ok &= write_file(dir + kPictureNames[3], truncated);
-  ok &= write_file(dir + kPictureNames[4], encode_jpeg(test_picture(4, 64, 64, 3), 90));
-  std::remove((dir + kPictureNames[5]).c_str());  // missing on purpose
-  ok &= write_file(dir + kPictureNames[6], encode_jpeg(test_picture(6, 5, 7, 3), 90));
+  ok &= write_file(path(kMorvelite), truncated);
+  ok &= write_file(path(kTahti), encode_jpeg(test_picture(kTahti, 64, 64, 3), 90));
+  std::remove(path(kTekstit).c_str());  // missing on purpose
+  ok &= write_file(path(kMiehet), encode_jpeg(test_picture(kMiehet, 5, 7, 3), 90));
   datagen::Module song = datagen::fast_test_song();
   if (endless) song.orders.resize(4);
-  ok &= write_file(dir + datagen::kModuleName, datagen::write_module(song));
+  ok &= write_file(dir + kModuleFile, datagen::write_module(song));
   return ok;
 }
 

@@ -1,71 +1,39 @@
-// The 31-sample module layout, written from a Module description.
+// A Module description written with the module writer.
 
 #include <algorithm>
-#include <cstring>
 
+#include "assets/module_writer.h"
 #include "datagen.h"
-#include "player/period_table.h"
 
 namespace datagen {
 
-namespace {
-
-void put_be16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  out[at] = static_cast<uint8_t>(v >> 8);
-  out[at + 1] = static_cast<uint8_t>(v);
-}
-
-void put_text(std::vector<uint8_t>& out, size_t at, const std::string& s, size_t field) {
-  std::memcpy(&out[at], s.data(), std::min(s.size(), field));
-}
-
-}  // namespace
-
-int note_period(int note) { return pt_period(0, note); }
-
 std::vector<uint8_t> write_module(const Module& m) {
-  constexpr size_t kHeader = 1084;
-  constexpr size_t kPatternBytes = kRows * kChannels * 4;
-  uint8_t highest = 0;
-  for (uint8_t o : m.orders) highest = std::max(highest, o);
-  const size_t pattern_count = std::max<size_t>(m.patterns.size(), highest + 1u);
-
-  std::vector<uint8_t> out(kHeader + pattern_count * kPatternBytes, 0);
-  put_text(out, 0, m.title, 20);
-  for (size_t i = 0; i < m.samples.size() && i < 31; ++i) {
+  ModuleBuilder b("M.K.", kChannels);
+  b.title = m.title;
+  const size_t sample_count = std::min<size_t>(m.samples.size(), 31);
+  for (size_t i = 0; i < sample_count; ++i) {
     const Sample& s = m.samples[i];
-    const size_t at = 20 + 30 * i;
-    put_text(out, at, s.name, 22);
-    put_be16(out, at + 22, static_cast<uint32_t>(s.data.size() / 2));
-    out[at + 24] = s.finetune & 15;
-    out[at + 25] = std::min<uint8_t>(s.volume, 64);
-    put_be16(out, at + 26, s.repeat_start / 2);
-    put_be16(out, at + 28, s.repeat_length / 2);
+    b.samples[i + 1] = ModuleBuilder::Sample{s.data,
+                                             -1,
+                                             static_cast<uint8_t>(s.finetune & 15),
+                                             std::min<uint8_t>(s.volume, 64),
+                                             static_cast<uint16_t>(s.repeat_start / 2),
+                                             static_cast<uint16_t>(s.repeat_length / 2),
+                                             s.name};
   }
-  out[950] = static_cast<uint8_t>(std::min<size_t>(m.orders.size(), 128));
-  out[951] = m.restart;
-  for (size_t i = 0; i < m.orders.size() && i < 128; ++i) out[952 + i] = m.orders[i];
-  std::memcpy(&out[1080], "M.K.", 4);
-
-  for (size_t p = 0; p < m.patterns.size(); ++p) {
-    for (int r = 0; r < kRows; ++r) {
+  b.unused_samples_from(static_cast<int>(sample_count) + 1);
+  b.song_length = static_cast<uint8_t>(std::min<size_t>(m.orders.size(), 128));
+  b.restart = m.restart;
+  std::copy_n(m.orders.begin(), b.song_length, b.orders.begin());
+  const uint8_t highest = m.orders.empty() ? 0 : *std::max_element(m.orders.begin(), m.orders.end());
+  b.pattern_count = static_cast<int>(std::max<size_t>(m.patterns.size(), highest + 1u));
+  for (size_t p = 0; p < m.patterns.size(); ++p)
+    for (int r = 0; r < kRows; ++r)
       for (int c = 0; c < kChannels; ++c) {
         const Cell& cell = m.patterns[p][r][c];
-        const uint32_t period = cell.note >= 0 ? static_cast<uint32_t>(note_period(cell.note)) : 0;
-        uint8_t* b = &out[kHeader + p * kPatternBytes + (r * kChannels + c) * 4];
-        b[0] = static_cast<uint8_t>((cell.sample & 0xF0) | ((period >> 8) & 0x0F));
-        b[1] = static_cast<uint8_t>(period);
-        b[2] = static_cast<uint8_t>(((cell.sample & 0x0F) << 4) | (cell.effect & 0x0F));
-        b[3] = cell.param;
+        b.note(static_cast<int>(p), r, c, cell.sample, cell.note, cell.effect, cell.param);
       }
-    }
-  }
-  for (size_t i = 0; i < m.samples.size() && i < 31; ++i) {
-    const std::vector<int8_t>& d = m.samples[i].data;
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(d.data());
-    out.insert(out.end(), bytes, bytes + d.size());
-  }
-  return out;
+  return b.build();
 }
 
 }  // namespace datagen

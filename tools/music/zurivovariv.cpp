@@ -10,6 +10,10 @@
 #include <cstring>
 #include <string>
 
+#include "assets/module_writer.h"
+#include "shell/overlay.h"
+#include "sound/sound.h"
+
 namespace {
 
 // ---- Module layout -------------------------------------------------------
@@ -17,16 +21,6 @@ namespace {
 constexpr int kChannels = 4;
 constexpr int kRows = 64;
 constexpr int kNone = -1;
-
-// Row-0 periods of the note indices the song uses (0..83), the same table
-// the player looks notes up in.
-constexpr std::array<uint16_t, 84> kPeriods = {
-    3424, 3232, 3048, 2880, 2712, 2560, 2416, 2280, 2152, 2032, 1920, 1812, 1712, 1616, 1524,
-    1440, 1356, 1280, 1208, 1140, 1076, 1016, 960,  906,  856,  808,  762,  720,  678,  640,
-    604,  570,  538,  508,  480,  453,  428,  404,  381,  360,  339,  320,  302,  285,  269,
-    254,  240,  226,  214,  202,  190,  180,  170,  160,  151,  143,  135,  127,  120,  113,
-    107,  101,  95,   90,   85,   80,   75,   71,   67,   63,   60,   56,   53,   50,   47,
-    45,   42,   40,   37,   35,   33,   31,   30,   28};
 
 struct Cell {
   int sample = 0;
@@ -55,8 +49,8 @@ enum SampleId { kKick = 1, kSnare, kHat, kBass, kLead, kPad, kCrash };
 
 // Drums are made for playback at note 36 (period 428, 8287 bytes per second),
 // hats and crash at note 48 (period 214, 16574 bytes per second).
-constexpr double kDrumRate = 3546836.0 / 428.0;
-constexpr double kHatRate = 3546836.0 / 214.0;
+constexpr double kDrumRate = static_cast<double>(kAmigaClock) / PeriodTable[36];
+constexpr double kHatRate = static_cast<double>(kAmigaClock) / PeriodTable[48];
 constexpr double kPi = 3.14159265358979323846;
 
 // A small deterministic noise source.
@@ -210,10 +204,46 @@ constexpr Bar kMelodyBreak[4] = {
 
 // ---- Pattern writers -----------------------------------------------------
 
+// The channels' parts.
+constexpr int kDrumChannel = 0;
+constexpr int kBassChannel = 1;
+constexpr int kLeadChannel = 2;
+constexpr int kPadChannel = 3;
+
+// The notes the drums and the cymbals are made for (see kDrumRate).
+constexpr int kDrumNote = N(C, 3);
+constexpr int kCymbalNote = N(C, 4);
+
+// The effect commands the song uses.
+enum Effect {
+  kArpeggio = 0x0,
+  kSlideUp = 0x1,
+  kSlideDown = 0x2,
+  kTonePortamento = 0x3,
+  kVibrato = 0x4,
+  kVibratoVolumeSlide = 0x6,
+  kSampleOffset = 0x9,
+  kVolumeSlide = 0xA,
+  kPositionJump = 0xB,
+  kSetVolume = 0xC,
+  kPatternBreak = 0xD,
+  kExtended = 0xE,  // the parameter's high digit chooses: 9 retrigger, C cut, D delay
+};
+
+// The pad's arpeggio: root, third and fifth.
+constexpr int kMinorArpeggio = 0x37;
+constexpr int kMajorArpeggio = 0x47;
+int arpeggio(const Chord& chord) { return chord.minor ? kMinorArpeggio : kMajorArpeggio; }
+
 enum Drums { kNoDrums, kSparse, kHatsOnly, kBuild, kFull, kHalf };
 
 void put(Pattern& p, int row, int channel, int sample, int note, int effect = 0, int param = 0) {
   p.at(row, channel) = Cell{sample, note, effect, param};
+}
+
+void put_drum(Pattern& p, int row, int sample, int effect = 0, int param = 0) {
+  put(p, row, kDrumChannel, sample, sample == kHat || sample == kCrash ? kCymbalNote : kDrumNote, effect,
+      param);
 }
 
 void write_drums(Pattern& p, Drums style, int rows = kRows) {
@@ -222,28 +252,28 @@ void write_drums(Pattern& p, Drums style, int rows = kRows) {
     switch (style) {
       case kNoDrums: break;
       case kSparse:
-        if (row % 32 == 0) put(p, row, 0, kKick, N(C, 3));
+        if (row % 32 == 0) put_drum(p, row, kKick);
         break;
       case kHatsOnly:
-        if (row % 32 == 0) put(p, row, 0, kKick, N(C, 3));
-        else if (row % 4 == 2) put(p, row, 0, kHat, N(C, 4), 0xC, 0x14);
+        if (row % 32 == 0) put_drum(p, row, kKick);
+        else if (row % 4 == 2) put_drum(p, row, kHat, kSetVolume, 0x14);
         break;
       case kBuild:
       case kFull:
         if (beat % 4 == 0) {
           const bool snare = beat == 4 || beat == 12;
-          put(p, row, 0, snare ? kSnare : kKick, N(C, 3));
+          put_drum(p, row, snare ? kSnare : kKick);
         } else if (beat % 2 == 0) {
-          put(p, row, 0, kHat, N(C, 4), 0xC, beat == 6 ? 0x30 : 0x20);
+          put_drum(p, row, kHat, kSetVolume, beat == 6 ? 0x30 : 0x20);
         } else if (style == kFull && beat == 15 && row % 32 == 31) {
           // A ghost snare from the middle of the sample.
-          put(p, row, 0, kSnare, N(C, 3), 0x9, 0x02);
+          put_drum(p, row, kSnare, kSampleOffset, 0x02);
         }
         break;
       case kHalf:
-        if (beat == 0) put(p, row, 0, kKick, N(C, 3));
-        else if (beat == 8) put(p, row, 0, kSnare, N(C, 3));
-        else if (beat % 4 == 2) put(p, row, 0, kHat, N(C, 4), 0xC, 0x18);
+        if (beat == 0) put_drum(p, row, kKick);
+        else if (beat == 8) put_drum(p, row, kSnare);
+        else if (beat % 4 == 2) put_drum(p, row, kHat, kSetVolume, 0x18);
         break;
     }
   }
@@ -255,10 +285,11 @@ void write_bass(Pattern& p, const Chord* chords, int style, int rows = kRows) {
     const Chord& chord = chords[row / 16];
     const int root = N(chord.root, 1) + (chord.root >= F ? -12 : 0) + 12;
     const int beat = row % 16;
-    if (style == 1 && beat == 0) put(p, row, 1, kBass, root);
+    if (style == 1 && beat == 0) put(p, row, kBassChannel, kBass, root);
     if (style == 2 && beat % 2 == 0) {
       const int note = (beat == 6 || beat == 14) ? root + 12 : root;
-      put(p, row, 1, kBass, note, 0xE, beat % 4 == 0 ? 0x00 : 0xC4);  // short off-beats
+      // The off-beats are cut short on their fourth tick.
+      put(p, row, kBassChannel, kBass, note, kExtended, beat % 4 == 0 ? 0x00 : 0xC4);
     }
   }
 }
@@ -266,13 +297,12 @@ void write_bass(Pattern& p, const Chord* chords, int style, int rows = kRows) {
 void write_pad(Pattern& p, const Chord* chords, int volume, int rows = kRows) {
   for (int row = 0; row < rows; ++row) {
     const Chord& chord = chords[row / 16];
-    const int arpeggio = chord.minor ? 0x37 : 0x47;
     if (row % 16 == 0) {
-      put(p, row, 3, kPad, N(chord.root, 3), 0x0, arpeggio);
+      put(p, row, kPadChannel, kPad, N(chord.root, 3), kArpeggio, arpeggio(chord));
     } else if (row % 16 == 1) {
-      put(p, row, 3, 0, kNone, 0xC, volume);  // settle to the section's level
+      put(p, row, kPadChannel, 0, kNone, kSetVolume, volume);  // settle to the section's level
     } else {
-      put(p, row, 3, 0, kNone, 0x0, arpeggio);
+      put(p, row, kPadChannel, 0, kNone, kArpeggio, arpeggio(chord));
     }
   }
 }
@@ -284,12 +314,13 @@ void write_lead(Pattern& p, const Bar* bars, int transpose = 0, int rows = kRows
     for (size_t i = 0; i < notes.size() && notes[i].row >= 0; ++i) {
       const int row = bar * 16 + notes[i].row;
       const int next = (i + 1 < notes.size() && notes[i + 1].row >= 0) ? bar * 16 + notes[i + 1].row : bar * 16 + 16;
-      put(p, row, 2, kLead, notes[i].note + transpose);
+      put(p, row, kLeadChannel, kLead, notes[i].note + transpose);
       if (next - row >= 6) {
-        for (int r = row + 2; r < next && r < rows; ++r) put(p, r, 2, 0, kNone, 0x4, r == row + 2 ? 0x46 : 0x00);
+        for (int r = row + 2; r < next && r < rows; ++r)
+          put(p, r, kLeadChannel, 0, kNone, kVibrato, r == row + 2 ? 0x46 : 0x00);
       } else if (next - row == 2) {
-        p.at(row, 2).effect = 0xE;
-        p.at(row, 2).param = 0xC5;  // staccato: cut just before the next note
+        p.at(row, kLeadChannel).effect = kExtended;
+        p.at(row, kLeadChannel).param = 0xC5;  // staccato: cut just before the next note
       }
     }
   }
@@ -303,219 +334,231 @@ void write_glide_lead(Pattern& p, const Bar* bars) {
       if (m.row < 0) break;
       const int row = bar * 16 + m.row;
       if (first) {
-        put(p, row, 2, kLead, m.note, 0xC, 0x28);
+        put(p, row, kLeadChannel, kLead, m.note, kSetVolume, 0x28);
         first = false;
       } else {
-        put(p, row, 2, 0, m.note, 0x3, 0x06);
-        for (int r = row + 1; r < row + 6; ++r) put(p, r, 2, 0, kNone, 0x3, 0x00);
-        put(p, row + 6, 2, 0, kNone, 0x6, 0x00);  // vibrato on, volume held
+        put(p, row, kLeadChannel, 0, m.note, kTonePortamento, 0x06);
+        for (int r = row + 1; r < row + 6; ++r) put(p, r, kLeadChannel, 0, kNone, kTonePortamento, 0x00);
+        put(p, row + 6, kLeadChannel, 0, kNone, kVibratoVolumeSlide, 0x00);  // vibrato on, volume held
       }
     }
   }
 }
 
-// ---- The song ------------------------------------------------------------
-
-// Song positions (order * 100 + row) where the pictures pulse or flash; the
-// drums must hit on each of them.
-constexpr int kPulsePositions[] = {
-    400,  407,  409,  416,  427,  432,  439,  441,  448,  500,  507,  509,  516,  527,  700,  716,
-    732,  748,  800,  816,  832,  848,  900,  916,  932,  948,  1000, 1016, 1032, 1048, 1100, 1116,
-    1132, 1148, 1200, 1216, 1232, 1248, 1300, 1316, 1332, 1348, 1400, 1416, 1432, 1448, 1500, 1516,
-    1532, 1548, 1600, 1616, 1632, 1648, 1700, 1716, 1732, 1748, 1800, 1816, 1832, 1848};
-constexpr int kFlashPositions[] = {
-    100,  200,  232,  300,  332,  400,  416,  432,  448,  500,  512,  524,  600,  800,  816,
-    832,  848,  900,  916,  932,  948,  1000, 1016, 1032, 1048, 1300, 1316, 1332, 1348, 1400,
-    1416, 1432, 1448, 1600, 1616, 1632, 1648, 1700, 1716, 1732, 1748, 1800, 1816, 1832, 1848};
-
 bool is_drum(const Cell& c) { return (c.sample == kKick || c.sample == kSnare) && c.note != kNone; }
 
 // Makes sure a kick or snare sounds on the row; keeps a snare that is there.
 void force_hit(Pattern& p, int row) {
-  if (!is_drum(p.at(row, 0))) put(p, row, 0, kKick, N(C, 3));
+  if (!is_drum(p.at(row, kDrumChannel))) put_drum(p, row, kKick);
 }
 
-struct Song {
+// ---- The sections --------------------------------------------------------
+
+// The chords on the pad at the section's volume, the bass in the given style
+// and the drums, over the first `rows` rows.
+Pattern backing(const Chord* chords, int pad_volume, int bass_style, Drums drums, int rows = kRows) {
+  Pattern p{};
+  write_pad(p, chords, pad_volume, rows);
+  write_bass(p, chords, bass_style, rows);
+  write_drums(p, drums, rows);
+  return p;
+}
+
+// The pad alone, swelling bar by bar.
+Pattern intro_pad() {
+  Pattern p{};
+  write_pad(p, kVerse, 0x10);
+  for (int bar = 0; bar < 4; ++bar) {
+    Cell& first = p.at(bar * 16, kPadChannel);
+    first.effect = kSetVolume;
+    first.param = 0x06 + 0x06 * bar;
+    p.at(bar * 16 + 1, kPadChannel) = Cell{0, kNone, kArpeggio, arpeggio(kVerse[bar])};
+  }
+  return p;
+}
+
+// Kicks on the half notes, soft hats.
+Pattern intro_hats() { return backing(kVerse, 0x20, 0, kHatsOnly); }
+
+// The bass enters in long notes, the lead answers with a slide.
+Pattern intro_bass(Pattern p) {
+  write_bass(p, kVerse, 1);
+  put(p, 48, kLeadChannel, kLead, N(E, 4), kSetVolume, 0x20);
+  for (int row = 49; row < 60; ++row) put(p, row, kLeadChannel, 0, kNone, kSlideUp, 0x01);
+  put(p, 60, kLeadChannel, 0, kNone, kVolumeSlide, 0x04);
+  return p;
+}
+
+// The build: the bass drives, the drums land on the pulses.
+Pattern build() {
+  Pattern p = backing(kVerse, 0x24, 2, kHatsOnly);
+  for (int row : {0, 7, 9, 16, 27, 32, 39, 41, 48}) force_hit(p, row);
+  put_drum(p, 24, kSnare);
+  put_drum(p, 56, kSnare);
+  write_lead(p, kMelodyA, -12);
+  return p;
+}
+
+// The build peaks in a snare roll that retriggers faster and faster (every
+// third tick, then every second) while the lead rises.
+Pattern build_peak() {
+  Pattern p = backing(kVerse, 0x28, 2, kNoDrums);
+  write_drums(p, kHatsOnly, 32);
+  for (int row : {0, 7, 9, 12, 16, 24, 27}) force_hit(p, row);
+  for (int row = 32; row < 64; row += 4) put_drum(p, row, kSnare, kExtended, row < 48 ? 0x93 : 0x92);
+  write_lead(p, kMelodyA, -12, 32);
+  put(p, 32, kLeadChannel, kLead, N(E, 4));
+  for (int row = 33; row < 64; ++row) put(p, row, kLeadChannel, 0, kNone, kSlideUp, 0x01);
+  return p;
+}
+
+// The drop, three bars long: a pattern break cuts the fourth bar.
+Pattern drop() {
+  Pattern p = backing(kVerse, 0x20, 1, kNoDrums, 48);
+  put_drum(p, 0, kCrash);
+  put_drum(p, 16, kKick);
+  put_drum(p, 32, kKick);
+  put_drum(p, 40, kSnare, kExtended, 0xD3);  // a late snare: delayed three ticks
+  put_drum(p, 44, kSnare);
+  put(p, 0, kLeadChannel, kLead, N(A, 4), kSetVolume, 0x30);
+  for (int row = 2; row < 47; ++row) put(p, row, kLeadChannel, 0, kNone, kVibrato, row == 2 ? 0x34 : 0x00);
+  put(p, 44, kBassChannel, kBass, N(A, 1) + 12);
+  for (int row = 45; row < 47; ++row) put(p, row, kBassChannel, 0, kNone, kSlideDown, 0x06);  // the bass falls away
+  put(p, 47, kBassChannel, 0, kNone, kPatternBreak, 0x00);
+  return p;
+}
+
+// The full verse with the first melody.
+Pattern verse_a() {
+  Pattern p = backing(kVerse, 0x1C, 2, kFull);
+  write_lead(p, kMelodyA);
+  put_drum(p, 0, kCrash);
+  return p;
+}
+
+// The same verse with the second melody.
+Pattern verse_b(Pattern p) {
+  for (int row = 0; row < kRows; ++row) p.at(row, kLeadChannel) = Cell{};
+  write_lead(p, kMelodyB);
+  put_drum(p, 0, kKick);
+  return p;
+}
+
+// The breakdown: half-time drums, long bass, the lead glides.
+Pattern breakdown() {
+  Pattern p = backing(kBreak, 0x24, 1, kHalf);
+  for (int row : {16, 32, 48}) force_hit(p, row);
+  write_glide_lead(p, kMelodyBreak);
+  return p;
+}
+
+// Its second half: full drums and a snare roll into the verse.
+Pattern breakdown_roll(Pattern p) {
+  write_drums(p, kFull);
+  for (int row = 56; row < 64; ++row) put_drum(p, row, kSnare, kExtended, 0x92);
+  return p;
+}
+
+// The last verse's fill: snares rising in volume.
+Pattern fill(Pattern p) {
+  for (int row = 48; row < 64; row += 2) put_drum(p, row, kSnare, kSetVolume, 0x20 + row - 48);
+  force_hit(p, 48);
+  return p;
+}
+
+// The ending: one chord that fades, then back to the start.
+Pattern ending() {
+  Pattern p{};
+  put_drum(p, 0, kCrash);
+  put(p, 0, kBassChannel, kBass, N(A, 1));
+  put(p, 0, kLeadChannel, kLead, N(A, 4), kVibrato, 0x34);
+  put(p, 0, kPadChannel, kPad, N(A, 3), kArpeggio, kMinorArpeggio);
+  for (int row = 1; row < 40; ++row) {
+    put(p, row, kBassChannel, 0, kNone, kVolumeSlide, 0x01);
+    put(p, row, kLeadChannel, 0, kNone, kVibratoVolumeSlide, 0x01);
+    put(p, row, kPadChannel, 0, kNone, kArpeggio, kMinorArpeggio);
+  }
+  put_drum(p, 2, kKick);
+  put(p, 40, kPadChannel, 0, kNone, kSetVolume, 0x00);
+  put(p, 40, kLeadChannel, 0, kNone, kSetVolume, 0x00);
+  put(p, 40, kBassChannel, 0, kNone, kSetVolume, 0x00);
+  put(p, 63, kDrumChannel, 0, kNone, kPositionJump, 0x00);
+  return p;
+}
+
+// ---- The song ------------------------------------------------------------
+
+struct Arrangement {
   std::vector<Pattern> patterns;
   std::vector<uint8_t> order;
+
+  uint8_t add(const Pattern& p) {
+    patterns.push_back(p);
+    return static_cast<uint8_t>(patterns.size() - 1);
+  }
 };
 
-Song arrange() {
-  Song song;
-  auto add = [&](Pattern p) {
-    song.patterns.push_back(p);
-    return static_cast<uint8_t>(song.patterns.size() - 1);
-  };
+// Every pulse and flash of the picture overlay lands on a drum hit, whatever
+// the patterns say. Patterns are shared between orders, so this is done per
+// order.
+void land_cues_on_drums(Arrangement& song) {
+  for (const int16_t* p = pulse_positions; *p != -1; ++p) force_hit(song.patterns[song.order[*p / 100]], *p % 100);
+  for (const int16_t* p = flash_positions; *p != -1; ++p) force_hit(song.patterns[song.order[*p / 100]], *p % 100);
+}
 
-  // 0: the pad alone, swelling bar by bar.
-  Pattern intro{};
-  write_pad(intro, kVerse, 0x10);
-  for (int bar = 0; bar < 4; ++bar) {
-    Cell& first = intro.at(bar * 16, 3);
-    first.effect = 0xC;
-    first.param = 0x06 + 0x06 * bar;
-    intro.at(bar * 16 + 1, 3) = Cell{0, kNone, 0x0, kVerse[bar].minor ? 0x37 : 0x47};
-  }
-  const uint8_t p_intro = add(intro);
-
-  // 1: kicks on the half notes, soft hats.
-  Pattern intro2{};
-  write_pad(intro2, kVerse, 0x20);
-  write_drums(intro2, kHatsOnly);
-  const uint8_t p_intro2 = add(intro2);
-
-  // 2, 3: the bass enters in long notes, the lead answers with a slide.
-  Pattern intro3 = intro2;
-  write_bass(intro3, kVerse, 1);
-  put(intro3, 48, 2, kLead, N(E, 4), 0xC, 0x20);
-  for (int row = 49; row < 60; ++row) put(intro3, row, 2, 0, kNone, 0x1, 0x01);  // slide up
-  put(intro3, 60, 2, 0, kNone, 0xA, 0x04);
-  const uint8_t p_intro3 = add(intro3);
-
-  // 4: the build: the bass drives, the drums land on the pulses.
-  Pattern build{};
-  write_pad(build, kVerse, 0x24);
-  write_bass(build, kVerse, 2);
-  write_drums(build, kHatsOnly);
-  for (int row : {0, 7, 9, 16, 27, 32, 39, 41, 48}) force_hit(build, row);
-  put(build, 24, 0, kSnare, N(C, 3));
-  put(build, 56, 0, kSnare, N(C, 3));
-  write_lead(build, kMelodyA, -12);
-  const uint8_t p_build = add(build);
-
-  // 5: the build peaks in a snare roll that retriggers faster and faster.
-  Pattern build2{};
-  write_pad(build2, kVerse, 0x28);
-  write_bass(build2, kVerse, 2);
-  write_drums(build2, kHatsOnly, 32);
-  for (int row : {0, 7, 9, 12, 16, 24, 27}) force_hit(build2, row);
-  for (int row = 32; row < 64; row += 4) put(build2, row, 0, kSnare, N(C, 3), 0xE, row < 48 ? 0x93 : 0x92);
-  write_lead(build2, kMelodyA, -12, 32);
-  put(build2, 32, 2, kLead, N(E, 4));
-  for (int row = 33; row < 64; ++row) put(build2, row, 2, 0, kNone, 0x1, 0x01);  // rising
-  const uint8_t p_build2 = add(build2);
-
-  // 6: the drop, three bars long: a pattern break cuts the fourth bar.
-  Pattern drop{};
-  write_pad(drop, kVerse, 0x20, 48);
-  write_bass(drop, kVerse, 1, 48);
-  put(drop, 0, 0, kCrash, N(C, 4));
-  put(drop, 16, 0, kKick, N(C, 3));
-  put(drop, 32, 0, kKick, N(C, 3));
-  put(drop, 40, 0, kSnare, N(C, 3), 0xE, 0xD3);  // a late snare
-  put(drop, 44, 0, kSnare, N(C, 3));
-  put(drop, 0, 2, kLead, N(A, 4), 0xC, 0x30);
-  for (int row = 2; row < 47; ++row) put(drop, row, 2, 0, kNone, 0x4, row == 2 ? 0x34 : 0x00);
-  put(drop, 44, 1, kBass, N(A, 1) + 12);
-  for (int row = 45; row < 47; ++row) put(drop, row, 1, 0, kNone, 0x2, 0x06);  // the bass falls away
-  put(drop, 47, 1, 0, kNone, 0xD, 0x00);
-  const uint8_t p_drop = add(drop);
-
-  // The full verse, in two melodies.
-  Pattern verse_a{};
-  write_pad(verse_a, kVerse, 0x1C);
-  write_bass(verse_a, kVerse, 2);
-  write_drums(verse_a, kFull);
-  write_lead(verse_a, kMelodyA);
-  put(verse_a, 0, 0, kCrash, N(C, 4));
-  const uint8_t p_verse_a = add(verse_a);
-
-  Pattern verse_b = verse_a;
-  for (int row = 0; row < kRows; ++row) verse_b.at(row, 2) = Cell{};
-  write_lead(verse_b, kMelodyB);
-  put(verse_b, 0, 0, kKick, N(C, 3));
-  const uint8_t p_verse_b = add(verse_b);
-
-  // The breakdown: half-time drums, long bass, the lead glides.
-  Pattern breakdown{};
-  write_pad(breakdown, kBreak, 0x24);
-  write_bass(breakdown, kBreak, 1);
-  write_drums(breakdown, kHalf);
-  for (int row : {16, 32, 48}) force_hit(breakdown, row);
-  write_glide_lead(breakdown, kMelodyBreak);
-  const uint8_t p_break = add(breakdown);
-
-  Pattern breakdown2 = breakdown;
-  write_drums(breakdown2, kFull);
-  for (int row = 56; row < 64; ++row) put(breakdown2, row, 0, kSnare, N(C, 3), 0xE, 0x92);
-  const uint8_t p_break2 = add(breakdown2);
-
-  // The last verse with a fill, then the ending.
-  Pattern fill = verse_b;
-  for (int row = 48; row < 64; row += 2) put(fill, row, 0, kSnare, N(C, 3), 0xC, static_cast<uint8_t>(0x20 + row - 48));
-  force_hit(fill, 48);
-  const uint8_t p_fill = add(fill);
-
-  Pattern ending{};
-  put(ending, 0, 0, kCrash, N(C, 4));
-  put(ending, 0, 1, kBass, N(A, 1));
-  put(ending, 0, 2, kLead, N(A, 4), 0x4, 0x34);
-  put(ending, 0, 3, kPad, N(A, 3), 0x0, 0x37);
-  for (int row = 1; row < 40; ++row) {
-    put(ending, row, 1, 0, kNone, 0xA, 0x01);
-    put(ending, row, 2, 0, kNone, 0x6, 0x01);
-    put(ending, row, 3, 0, kNone, 0x0, 0x37);
-  }
-  put(ending, 2, 0, kKick, N(C, 3));
-  put(ending, 40, 3, 0, kNone, 0xC, 0x00);
-  put(ending, 40, 2, 0, kNone, 0xC, 0x00);
-  put(ending, 40, 1, 0, kNone, 0xC, 0x00);
-  put(ending, 63, 0, 0, kNone, 0xB, 0x00);  // back to the start
-  const uint8_t p_ending = add(ending);
+Arrangement arrange() {
+  Arrangement song;
+  const uint8_t p_intro = song.add(intro_pad());
+  const Pattern hats = intro_hats();
+  const uint8_t p_intro2 = song.add(hats);
+  const uint8_t p_intro3 = song.add(intro_bass(hats));
+  const uint8_t p_build = song.add(build());
+  const uint8_t p_build2 = song.add(build_peak());
+  const uint8_t p_drop = song.add(drop());
+  const Pattern verse = verse_a();
+  const uint8_t p_verse_a = song.add(verse);
+  const uint8_t p_verse_b = song.add(verse_b(verse));
+  const Pattern half_time = breakdown();
+  const uint8_t p_break = song.add(half_time);
+  const uint8_t p_break2 = song.add(breakdown_roll(half_time));
+  const uint8_t p_fill = song.add(fill(verse_b(verse)));
+  const uint8_t p_ending = song.add(ending());
 
   song.order = {p_intro,   p_intro2,  p_intro3,  p_intro3,  p_build,   p_build2,  p_drop,
                 p_verse_a, p_verse_b, p_verse_a, p_verse_b, p_break,   p_break2,  p_verse_a,
                 p_verse_b, p_verse_a, p_verse_b, p_verse_a, p_fill,    p_ending};
-
-  // Every listed pulse and flash lands on a drum hit, whatever the patterns
-  // above say. Patterns are shared between orders, so this is done per order.
-  for (int position : kPulsePositions) force_hit(song.patterns[song.order[position / 100]], position % 100);
-  for (int position : kFlashPositions) force_hit(song.patterns[song.order[position / 100]], position % 100);
+  land_cues_on_drums(song);
   return song;
-}
-
-void put_be16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  out[at] = static_cast<uint8_t>(v >> 8);
-  out[at + 1] = static_cast<uint8_t>(v & 0xFF);
 }
 
 }  // namespace
 
 std::vector<uint8_t> compose_zurivovariv() {
   const std::vector<Sample> samples = make_samples();
-  const Song song = arrange();
+  const Arrangement song = arrange();
 
-  std::vector<uint8_t> out(1084, 0);
-  const char title[] = "zurivovariv";
-  std::memcpy(out.data(), title, sizeof title - 1);
+  ModuleBuilder m("M.K.", kChannels);
+  m.title = "zurivovariv";
   for (size_t k = 0; k < samples.size(); ++k) {
     const Sample& s = samples[k];
-    const size_t h = 20 + 30 * k;
-    std::memcpy(&out[h], s.name.data(), std::min<size_t>(s.name.size(), 22));
-    put_be16(out, h + 22, static_cast<uint32_t>(s.data.size() / 2));
-    out[h + 24] = static_cast<uint8_t>(s.finetune & 0x0F);
-    out[h + 25] = static_cast<uint8_t>(s.volume);
-    put_be16(out, h + 26, s.loop_length ? s.loop_start / 2 : 0);
-    put_be16(out, h + 28, s.loop_length ? s.loop_length / 2 : 1);
+    ModuleBuilder::Sample& slot = m.samples[k + 1];
+    slot.name = s.name;
+    slot.data = s.data;
+    slot.finetune = static_cast<uint8_t>(s.finetune & 0x0F);
+    slot.volume = static_cast<uint8_t>(s.volume);
+    slot.repeat_start = static_cast<uint16_t>(s.loop_length ? s.loop_start / 2 : 0);
+    slot.repeat_length = static_cast<uint16_t>(s.loop_length ? s.loop_length / 2 : 1);
   }
-  out[950] = static_cast<uint8_t>(song.order.size());
-  out[951] = 127;
-  std::copy(song.order.begin(), song.order.end(), out.begin() + 952);
-  std::memcpy(&out[1080], "M.K.", 4);
-
-  for (const Pattern& p : song.patterns) {
-    for (int row = 0; row < kRows; ++row) {
+  m.unused_samples_from(static_cast<int>(samples.size()) + 1);
+  m.song_length = static_cast<uint8_t>(song.order.size());
+  m.restart = 127;
+  std::copy(song.order.begin(), song.order.end(), m.orders.begin());
+  m.pattern_count = static_cast<int>(song.patterns.size());
+  for (size_t p = 0; p < song.patterns.size(); ++p)
+    for (int row = 0; row < kRows; ++row)
       for (int ch = 0; ch < kChannels; ++ch) {
-        const Cell& c = p.cells[row][ch];
-        const uint32_t period = c.note == kNone ? 0 : kPeriods[static_cast<size_t>(c.note)];
-        out.push_back(static_cast<uint8_t>((c.sample & 0xF0) | (period >> 8)));
-        out.push_back(static_cast<uint8_t>(period & 0xFF));
-        out.push_back(static_cast<uint8_t>(((c.sample & 0x0F) << 4) | (c.effect & 0x0F)));
-        out.push_back(static_cast<uint8_t>(c.param));
+        const Cell& c = song.patterns[p].cells[row][ch];
+        m.note(static_cast<int>(p), row, ch, c.sample, c.note, c.effect, c.param);
       }
-    }
-  }
-  for (const Sample& s : samples)
-    for (int8_t b : s.data) out.push_back(static_cast<uint8_t>(b));
-  return out;
+  return m.build();
 }
