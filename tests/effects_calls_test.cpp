@@ -1,7 +1,7 @@
 // The effects' GL call sequences, recorded by the GL that draws nothing:
 // exact vertex orders, the numbers that place them, and the marching-cubes
 // table. Needs no display.
-#include "effects/effects.h"
+#include "effects/effects_internal.h"
 #include "effects/null_gl.h"
 
 #include <GL/gl.h>

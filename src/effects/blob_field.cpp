@@ -1,6 +1,6 @@
 // The blob field: a 16 x 16 x 16 grid of values from three moving blobs,
 // drawn here as a tumbling block of lit, outlined cubes.
-#include "effects/effects.h"
+#include "effects/effects_internal.h"
 
 #include <GL/gl.h>
 #include <cmath>

@@ -4,7 +4,7 @@
 // Cell corners, as offsets along i, j, k from the cell's first grid point:
 //   c0 (0,0,0)  c1 (1,0,0)  c2 (1,1,0)  c3 (0,1,0)
 //   c4 (0,0,1)  c5 (1,0,1)  c6 (1,1,1)  c7 (0,1,1)
-#include "effects/effects.h"
+#include "effects/effects_internal.h"
 
 #include <GL/gl.h>
 #include <cmath>

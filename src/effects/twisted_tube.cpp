@@ -1,6 +1,6 @@
 // A tall square tube of 60 sections, each turned by its own angle, swaying
 // sideways in a wave, with black lines along its long edges.
-#include "effects/effects.h"
+#include "effects/effects_internal.h"
 
 #include <GL/gl.h>
 #include <cmath>

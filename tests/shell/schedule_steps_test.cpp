@@ -13,7 +13,7 @@
 #include <string>
 
 #include "assets/assets.h"
-#include "effects/effects.h"
+#include "effects/effects_internal.h"
 #include "shell/frame.h"
 #include "shell/shell.h"
 #include "shell/shell_null_gl.h"
