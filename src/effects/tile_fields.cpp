@@ -39,14 +39,31 @@ void draw_falling_tiles(double t, int texture)
     glDisable(GL_BLEND);
 }
 
-void draw_tile_column(double t, int texture)
+namespace {
+
+// The column and the tunnel: the blend at 0.8, the picture bound, and a
+// pushed matrix moved back by depth; end_tile_field undoes them.
+void begin_tile_field(int texture, float depth)
 {
     glEnable(GL_BLEND);
     glColor4f(1.0f, 1.0f, 1.0f, 0.8f);
     glBlendFunc(GL_SRC_COLOR, GL_ONE);
     glPushMatrix();
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
-    glTranslatef(0.0f, 0.0f, -10.0f);
+    glTranslatef(0.0f, 0.0f, -depth);
+}
+
+void end_tile_field()
+{
+    glPopMatrix();
+    glDisable(GL_BLEND);
+}
+
+}  // namespace
+
+void draw_tile_column(double t, int texture)
+{
+    begin_tile_field(texture, 10.0f);
 
     for (int i = 0; i < 10; ++i) {
         glPushMatrix();
@@ -60,23 +77,18 @@ void draw_tile_column(double t, int texture)
         glPopMatrix();
     }
 
-    glPopMatrix();
-    glDisable(GL_BLEND);
+    end_tile_field();
 }
 
 void draw_tile_tunnel(double t, int texture)
 {
-    glEnable(GL_BLEND);
-    glColor4f(1.0f, 1.0f, 1.0f, 0.8f);
-    glBlendFunc(GL_SRC_COLOR, GL_ONE);
-    glPushMatrix();
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
-    glTranslatef(0.0f, 0.0f, -60.0f);
+    begin_tile_field(texture, 60.0f);
     glRotatef(static_cast<float>(20.0 * t), 0.0f, 0.0f, 1.0f);
 
     for (int i = 0; i < 6; ++i) {
         // Not undone between rings: ring i turns by the sum of the first
         // i + 1 of these, so neighbouring rings turn against each other.
+        // i / 2 halves in integers on purpose: rings 0-1, 2-3 and 4-5 share a phase.
         glRotatef(static_cast<float>(20.0 * std::sin(2.0 * t + i / 2)), 0.0f, 0.0f, 1.0f);
         for (int j = 0; j < 10; ++j) {
             glPushMatrix();
@@ -89,6 +101,5 @@ void draw_tile_tunnel(double t, int texture)
         }
     }
 
-    glPopMatrix();
-    glDisable(GL_BLEND);
+    end_tile_field();
 }
