@@ -14,7 +14,7 @@ constexpr int ring_steps = 31;            // 30 segments; the last step closes t
 constexpr double ring_angle_step = 0.20943951023931953;  // pi / 15, 12 degrees
 constexpr double ring_spacing = 0.4;      // inner radius grows by this per ring
 constexpr double ring_width = 0.2;
-constexpr double wander_radius = 2 * 0.2;  // written as 2 x 0.2 on purpose: same rounding as before
+constexpr double wander_radius = 0.4;     // the radius of the centres' circle
 
 // The five passes over the rings: front face, inner wall, outer wall, then
 // the two front outlines.

@@ -198,7 +198,7 @@ void pt_effect_running(int c, const NoteCell& cell) {
       vibrato(ch);
       break;
     case 0x5:
-      tone_portamento(ch, false);
+      tone_portamento(ch, false);  // never snaps to notes: only 3xx honours glissando
       volume_slide(ch, xx);
       break;
     case 0x6:

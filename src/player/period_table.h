@@ -9,8 +9,8 @@
 
 namespace period_table_detail {
 
-// Entries 24..59 (C-1 to B-3) of every row: the tracker's tuned table, whose
-// values cannot be computed because of the rounding of the original.
+// Entries 24..59 (C-1 to B-3) of every row: the tracker's tuned table. No
+// formula reproduces the rounding of its values, so they are listed.
 constexpr uint16_t kTunedOctaves[16][36] = {
     {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
      302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113},

@@ -95,6 +95,7 @@ void start_of_row(int c, const NoteCell& cell) {
     ch.sample = s;
     ch.volume = static_cast<int32_t>(song.samples[s].volume);
     ch.panning = ch.pan_setting * 16;
+    // Cxx and 8xx send their own volume or panning on this row: the default is not sent first.
     if (cell.effect == 0xC) {
       sound_device.snd_set_panning(ch.panning);
     } else if (cell.effect == 0x8) {

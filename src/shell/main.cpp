@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   // 100 when taken unsigned.
   uint32_t position;
   do {
-    (void)pt_position();
+    (void)pt_position();  // read twice per pass, like a frame; only the second read counts
     position = static_cast<uint32_t>(pt_position());
   } while (position > kFirstRowPosition);
   (void)show_clock();  // show time 0 is the start of the song

@@ -74,6 +74,7 @@ void draw_flash() {
     overlay.flash_start = 0.0;
   } else {
     const double m = 20.0 * (0.09 - (e - 0.3) * (e - 0.3));  // 0 → 1.8 → 0
+    // A second clock read on purpose: the turn runs a little ahead of the size.
     glRotatef(static_cast<float>(kFlashTurnRate * (show_clock() - overlay.flash_start)), 0.0f, 0.0f,
               1.0f);
     glScalef(static_cast<float>(m), static_cast<float>(m), 0.0f);

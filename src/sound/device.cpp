@@ -171,7 +171,7 @@ void snd_set_period(int period) {
 
 void snd_set_offset(uint32_t offset) {
   Voice& v = current();
-  if (offset > v.loop_end) v.looped = 0;
+  if (offset > v.loop_end) v.looped = 0;  // past the loop: the voice plays to its end once
   if (offset < v.length) {
     v.position = offset;
     v.position_fraction = 0;

@@ -68,6 +68,7 @@ void write_output(uint8_t* out, int n, int is16) {
 
 int snd_mix_volume(int volume, int master_volume) {
   if (volume <= 0 || master_volume <= 0) return 0;
+  // 8064 = 128 × 63: scaled by 255 / 128, then divided by 63, in one step.
   return static_cast<int>(static_cast<uint64_t>(volume) * static_cast<uint64_t>(master_volume) * 255 / 8064);
 }
 
@@ -314,20 +315,20 @@ void snd_mix(uint8_t* out, int n, int is16) {
     const int chunk = n - done < kMixBufferLength ? n - done : kMixBufferLength;
     // The first voice stores its samples instead of adding them to a
     // cleared buffer; the buffer is cleared only when no voice plays.
-    bool cleared = false;
+    bool stored = false;  // a voice has already written into the buffer
     for (int v = 0; v < voices; ++v) {
       if (!audible[v]) continue;
       if (sound.interpolate) {
-        if (!cleared) std::memset(mix_buffer, 0, sizeof(int32_t) * static_cast<size_t>(chunk));
+        if (!stored) std::memset(mix_buffer, 0, sizeof(int32_t) * static_cast<size_t>(chunk));
         snd_mix_voice_interp(mixer_voices[v], mix_buffer, chunk, a[v]);
-      } else if (!cleared) {
+      } else if (!stored) {
         mix_voice<Into::kStore>(mixer_voices[v], mix_buffer, chunk, a[v]);
       } else {
         mix_voice<Into::kAdd>(mixer_voices[v], mix_buffer, chunk, a[v]);
       }
-      cleared = true;
+      stored = true;
     }
-    if (!cleared) std::memset(mix_buffer, 0, sizeof(int32_t) * static_cast<size_t>(chunk));
+    if (!stored) std::memset(mix_buffer, 0, sizeof(int32_t) * static_cast<size_t>(chunk));
     write_output(is16 ? out + 2 * done : out + done, chunk, is16);
     done += chunk;
   }

@@ -116,7 +116,9 @@ int snd_open_offline(int mode);
 
 void snd_set_voice_count(int n);
 void snd_set_master_volume(int v);   // stores min(v, 252)
-void snd_set_offset(uint32_t offset);  // ignored at or past the sample's end
+// Ignored at or past the sample's end; an offset past the loop end also drops
+// the loop, even when the position is ignored.
+void snd_set_offset(uint32_t offset);
 void snd_set_panning(int pan);
 void snd_set_volume(int v);
 void snd_set_period(int period);  // Amiga period; 0 or less stops the voice moving

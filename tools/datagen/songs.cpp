@@ -1,7 +1,7 @@
-// The songs of the generated data set. Samples are synthesised here; the
-// music is deliberately plain (a later data set replaces it) but uses the
-// usual module habits: looped waveforms for the tones, one-shot drums, speed
-// and pattern-break commands.
+// The test songs of the generated data set. Samples are synthesised here;
+// the music is deliberately plain, since the tests need only its timing, but
+// uses the usual module habits: looped waveforms for the tones, one-shot
+// drums, speed and pattern-break commands.
 
 #include <cmath>
 
