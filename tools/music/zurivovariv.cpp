@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <string>
 
 #include "assets/module_writer.h"
@@ -423,7 +422,8 @@ Pattern drop() {
   put(p, 0, kLeadChannel, kLead, N(A, 4), kSetVolume, 0x30);
   for (int row = 2; row < 47; ++row) put(p, row, kLeadChannel, 0, kNone, kVibrato, row == 2 ? 0x34 : 0x00);
   put(p, 44, kBassChannel, kBass, N(A, 1) + 12);
-  for (int row = 45; row < 47; ++row) put(p, row, kBassChannel, 0, kNone, kSlideDown, 0x06);  // the bass falls away
+  // The bass falls away.
+  for (int row = 45; row < 47; ++row) put(p, row, kBassChannel, 0, kNone, kSlideDown, 0x06);
   put(p, 47, kBassChannel, 0, kNone, kPatternBreak, 0x00);
   return p;
 }
@@ -501,41 +501,42 @@ struct Arrangement {
 // Every pulse and flash of the picture overlay lands on a drum hit, whatever
 // the patterns say. Patterns are shared between orders, so this is done per
 // order.
-void land_cues_on_drums(Arrangement& song) {
-  for (const int16_t* p = pulse_positions; *p != -1; ++p) force_hit(song.patterns[song.order[*p / 100]], *p % 100);
-  for (const int16_t* p = flash_positions; *p != -1; ++p) force_hit(song.patterns[song.order[*p / 100]], *p % 100);
+void land_cues_on_drums(Arrangement& arrangement) {
+  for (const int16_t* cues : {pulse_positions, flash_positions})
+    for (const int16_t* p = cues; *p != -1; ++p)
+      force_hit(arrangement.patterns[arrangement.order[*p / 100]], *p % 100);
 }
 
 Arrangement arrange() {
-  Arrangement song;
-  const uint8_t p_intro = song.add(intro_pad());
+  Arrangement arrangement;
+  const uint8_t p_intro = arrangement.add(intro_pad());
   const Pattern hats = intro_hats();
-  const uint8_t p_intro2 = song.add(hats);
-  const uint8_t p_intro3 = song.add(intro_bass(hats));
-  const uint8_t p_build = song.add(build());
-  const uint8_t p_build2 = song.add(build_peak());
-  const uint8_t p_drop = song.add(drop());
+  const uint8_t p_intro2 = arrangement.add(hats);
+  const uint8_t p_intro3 = arrangement.add(intro_bass(hats));
+  const uint8_t p_build = arrangement.add(build());
+  const uint8_t p_build2 = arrangement.add(build_peak());
+  const uint8_t p_drop = arrangement.add(drop());
   const Pattern verse = verse_a();
-  const uint8_t p_verse_a = song.add(verse);
-  const uint8_t p_verse_b = song.add(verse_b(verse));
+  const uint8_t p_verse_a = arrangement.add(verse);
+  const uint8_t p_verse_b = arrangement.add(verse_b(verse));
   const Pattern half_time = breakdown();
-  const uint8_t p_break = song.add(half_time);
-  const uint8_t p_break2 = song.add(breakdown_roll(half_time));
-  const uint8_t p_fill = song.add(fill(verse_b(verse)));
-  const uint8_t p_ending = song.add(ending());
+  const uint8_t p_break = arrangement.add(half_time);
+  const uint8_t p_break2 = arrangement.add(breakdown_roll(half_time));
+  const uint8_t p_fill = arrangement.add(fill(verse_b(verse)));
+  const uint8_t p_ending = arrangement.add(ending());
 
-  song.order = {p_intro,   p_intro2,  p_intro3,  p_intro3,  p_build,   p_build2,  p_drop,
+  arrangement.order = {p_intro,   p_intro2,  p_intro3,  p_intro3,  p_build,   p_build2,  p_drop,
                 p_verse_a, p_verse_b, p_verse_a, p_verse_b, p_break,   p_break2,  p_verse_a,
                 p_verse_b, p_verse_a, p_verse_b, p_verse_a, p_fill,    p_ending};
-  land_cues_on_drums(song);
-  return song;
+  land_cues_on_drums(arrangement);
+  return arrangement;
 }
 
 }  // namespace
 
 std::vector<uint8_t> compose_zurivovariv() {
   const std::vector<Sample> samples = make_samples();
-  const Arrangement song = arrange();
+  const Arrangement arrangement = arrange();
 
   ModuleBuilder m("M.K.", kChannels);
   m.title = "zurivovariv";
@@ -550,14 +551,14 @@ std::vector<uint8_t> compose_zurivovariv() {
     slot.repeat_length = static_cast<uint16_t>(s.loop_length ? s.loop_length / 2 : 1);
   }
   m.unused_samples_from(static_cast<int>(samples.size()) + 1);
-  m.song_length = static_cast<uint8_t>(song.order.size());
+  m.song_length = static_cast<uint8_t>(arrangement.order.size());
   m.restart = 127;
-  std::copy(song.order.begin(), song.order.end(), m.orders.begin());
-  m.pattern_count = static_cast<int>(song.patterns.size());
-  for (size_t p = 0; p < song.patterns.size(); ++p)
+  std::copy(arrangement.order.begin(), arrangement.order.end(), m.orders.begin());
+  m.pattern_count = static_cast<int>(arrangement.patterns.size());
+  for (size_t p = 0; p < arrangement.patterns.size(); ++p)
     for (int row = 0; row < kRows; ++row)
       for (int ch = 0; ch < kChannels; ++ch) {
-        const Cell& c = song.patterns[p].cells[row][ch];
+        const Cell& c = arrangement.patterns[p].cells[row][ch];
         m.note(static_cast<int>(p), row, ch, c.sample, c.note, c.effect, c.param);
       }
   return m.build();
