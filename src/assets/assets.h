@@ -28,9 +28,10 @@ constexpr int kSpriteSize = 256;  // the disc sprite's width and height
 
 // The data directory, with a trailing slash: fixed when the program is
 // built (each executable defines its own); an offline tool may point it
-// elsewhere before load_assets.
+// elsewhere before load_assets or load_show_module.
 extern const char* show_data_dir;
-// The sound-device choice load_assets makes: snd_choose_device in the show.
+// The sound-device choice load_show_module makes: snd_choose_device in the
+// show.
 // An offline tool installs one that opens no audio output.
 extern int (*asset_sound_choice)();
 
