@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
     tick_to_frame(k, ticks);
     const auto p = static_cast<uint32_t>(pt_position());
     ++stats[band_of(p)].frames;
-    if (p > 1920 || k > 3600 * kFps) {
+    if (show_has_ended(static_cast<int32_t>(p)) || k > 3600 * kFps) {
       last_frame = k;
       break;
     }
