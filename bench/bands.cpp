@@ -73,9 +73,7 @@ constexpr int kDefaultFramesPerBand = 1 << 30;  // cheap enough to time every fr
 #else
 constexpr int kDefaultFramesPerBand = 12;
 #endif
-// The show ends after this position; a song that never passes it is cut
-// after an hour of show time.
-constexpr uint32_t kLastPosition = 1920;
+// A song that never ends the show is cut after an hour of show time.
 constexpr int64_t kMostFrames = int64_t{3600} * kFps;
 
 struct Options {
@@ -150,7 +148,7 @@ int64_t count_band_frames(BandStats stats[kBands]) {
     tick_to_frame(k, ticks);
     const auto p = static_cast<uint32_t>(pt_position());
     ++stats[band_of(p)].frames;
-    if (p > kLastPosition || k > kMostFrames) return k;
+    if (show_has_ended(static_cast<int32_t>(p)) || k > kMostFrames) return k;
   }
 }
 

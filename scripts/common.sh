@@ -8,7 +8,7 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 # Packages the build, the tests and the show need on Debian 12.
 PACKAGES=(cmake g++ make pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri libegl1
           libjpeg62-turbo-dev libpng-dev libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool x11-utils openbox libx11-dev)
+          xvfb xauth xdotool x11-utils openbox libx11-dev libxfixes-dev)
 # What capturing the show to video needs: scripts/run without a display, and
 # the video tests (which skip without it), so scripts/test installs it too.
 VIDEO_PACKAGES=(ffmpeg)

@@ -1,6 +1,8 @@
 // The effect commands, tick by tick on channel 0 at speed 6: what the device
 // receives on each of a row's six ticks, separated by " | ".
 
+#include <cstdlib>
+
 #include "recording_device.h"
 
 namespace {
@@ -266,20 +268,91 @@ TEST_F(EffectTest, DelayPeriodsRepeatTheRunningTicks) {
   EXPECT_EQ(cuts, (std::vector<int>{3, 9}));
 }
 
-TEST_F(EffectTest, WaveformTablesAfterInit) {
-  play({});
-  for (int i = 0; i < 64; ++i) {
-    EXPECT_EQ(WaveformTable[1][i], 255 - 8 * i);
-    EXPECT_GE(WaveformTable[3][i], -256);
-    EXPECT_LE(WaveformTable[3][i], 254);
-    EXPECT_EQ(WaveformTable[0][(i + 32) & 63], -WaveformTable[0][i]);
+// The extended commands over all sixteen arguments x, one row of cells per
+// x: what tick 0 sends, and the state the later rows find.
+TEST_F(EffectTest, ExtendedCommandsOverEveryArgument) {
+  // E4x and E7x: the waveform is x & 3, and the position restarts only when
+  // bits 2 and 3 are both clear (vibrato and tremolo have moved it to 20).
+  constexpr int kWaveform[16] = {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3};
+  constexpr int kPosition[16] = {0, 0, 0, 0, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20};
+  // PT[x][36]: what the arpeggio's first tick sends after E5x.
+  constexpr int kC2[16] = {428, 425, 422, 419, 416, 413, 410, 407,
+                           453, 450, 447, 444, 441, 437, 434, 431};
+  // Running ticks 1..5 on which ECx cuts and EDx starts its note, and on
+  // which E9x restarts.
+  constexpr const char* kEventTick[16] = {".....", "x....", ".x...", "..x..", "...x.", "....x",
+                                          "....x", "....x", "....x", "....x", "....x", "....x",
+                                          "....x", "....x", "....x", "....x"};
+  constexpr const char* kRetrigger[16] = {".....", "xxxxx", ".x.x.", "..x..", "...x.", "....x",
+                                          ".....", ".....", ".....", ".....", ".....", ".....",
+                                          ".....", ".....", ".....", "....."};
+  const std::string kRestart = "volume 64, period 428, offset 0";
+  auto marked = [](std::string first, const char* marks, const std::string& event) {
+    for (int t = 0; t < 5; ++t) first += " | " + (marks[t] == 'x' ? event : std::string());
+    return first;
+  };
+  auto first_tick = [this] {
+    const std::string sent = tick(0);
+    ticks(5, 0);
+    return sent;
+  };
+  for (int x = 0; x < 16; ++x) {
+    SCOPED_TRACE("x = " + std::to_string(x));
+    play({cell(1, 36, 0x4, 0x41), cell(0, kNone, 0x7, 0x41), cell(0, kNone, 0xE, 0x40 + x),
+          cell(0, kNone, 0xE, 0x70 + x)});
+    row();
+    row();
+    EXPECT_EQ(first_tick(), "");
+    EXPECT_EQ(player.vibrato_waveform, kWaveform[x]);
+    EXPECT_EQ(channels[0].vibrato_pos, kPosition[x]);
+    EXPECT_EQ(tick(0), "");
+    EXPECT_EQ(player.tremolo_waveform, kWaveform[x]);
+    EXPECT_EQ(channels[0].tremolo_pos, kPosition[x]);
+
+    // The fine slides move by one whatever x is; E8x and E5x take x itself;
+    // any x but 0 turns glissando on.
+    play({cell(1, 36, 0xE, 0x10 + x), cell(0, kNone, 0xE, 0x20 + x), cell(0, kNone, 0xE, 0xB0 + x),
+          cell(0, kNone, 0xE, 0xA0 + x), cell(0, kNone, 0xE, 0x80 + x), cell(1, kNone),
+          cell(0, kNone, 0xE, 0x50 + x), cell(0, kNone, 0x0, 0x01), cell(0, kNone, 0xE, 0x30 + x),
+          cell(0, 48, 0x3, 0x64)});
+    EXPECT_EQ(first_tick(), kStart + ", period 427");
+    EXPECT_EQ(first_tick(), "period 428");
+    EXPECT_EQ(first_tick(), "volume 63");
+    EXPECT_EQ(first_tick(), "volume 64");
+    EXPECT_EQ(first_tick(), "panning " + std::to_string(16 * x));
+    EXPECT_EQ(first_tick(), "volume 64, panning " + std::to_string(16 * x) + ", sample 1");
+    EXPECT_EQ(first_tick(), "");
+    EXPECT_EQ(first_tick(), "period " + std::to_string(kC2[x]));
+    EXPECT_EQ(first_tick(), "");
+    EXPECT_EQ(tick(0), "");
+    EXPECT_EQ(tick(0), x != 0 ? "period 339" : "period 328");
+
+    channels[0].pan_setting = 7;  // what E8x changed for good
+    play({cell(1, 36, 0xE, 0xC0 + x), cell(1, 36, 0xE, 0xD0 + x), cell(1, 36, 0xE, 0x90 + x)});
+    EXPECT_EQ(row(), marked(kStart, kEventTick[x], "volume 0"));
+    EXPECT_EQ(row(), marked("volume 64, panning 112, sample 1", kEventTick[x], kRestart));
+    EXPECT_EQ(row(), marked(kStart, kRetrigger[x], kRestart));
   }
-  EXPECT_EQ(WaveformTable[0][16], 255);
-  EXPECT_EQ(WaveformTable[0][48], -255);
-  EXPECT_EQ(WaveformTable[2][15], 0);
-  EXPECT_EQ(WaveformTable[2][16], 255);
-  EXPECT_EQ(WaveformTable[2][47], 0);
-  EXPECT_EQ(WaveformTable[2][48], -256);
+}
+
+TEST_F(EffectTest, WaveformTablesAfterInit) {
+  // The sine's first half; the second half is the same negated.
+  constexpr int kSineHalf[32] = {0,   24,  49,  74,  97,  120, 141, 161,
+                                 180, 197, 212, 224, 235, 244, 250, 253,
+                                 255, 253, 250, 244, 235, 224, 212, 197,
+                                 180, 161, 141, 120, 97,  74,  49,  24};
+  // The square in quarters, in phase with the sine: zero, high, zero, low.
+  constexpr int kSquare[4] = {0, 255, 0, -256};
+  std::srand(1);  // where an unseeded rand starts
+  play({});
+  std::srand(1);
+  for (int i = 0; i < 64; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(WaveformTable[0][i], i < 32 ? kSineHalf[i] : -kSineHalf[i - 32]);
+    EXPECT_EQ(WaveformTable[1][i], 255 - 8 * i);
+    EXPECT_EQ(WaveformTable[2][i], kSquare[i / 16]);
+    EXPECT_EQ(WaveformTable[3][i], std::rand() % 511 - 256);
+  }
 }
 
 }  // namespace

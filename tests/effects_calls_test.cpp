@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -229,6 +230,34 @@ TEST(BlobFieldCalls, CubeSizeAndFaces)
     EXPECT_FLOAT_EQ(primitives()[0].vertices[0].v[0], -0.25f);
 }
 
+TEST(BlobFieldCalls, CubeFacesAndOutlineInTheirOrder)
+{
+    // Each group of one cube around the origin as text: a normal as "n" and
+    // the signs of its components (0 for none), a corner as the signs of x,
+    // y and z.
+    record();
+    draw_field_cube(1.0f, 0, 0, 0);
+    std::vector<std::string> groups;
+    for (std::uint32_t n = 0; n < null_gl_log.size; ++n) {
+        const GlCall& c = null_gl_log.calls[n];
+        if (c.op == GlOp::begin) groups.emplace_back();
+        if (c.op != GlOp::normal && c.op != GlOp::vertex) continue;
+        std::string& text = groups.back();
+        text += text.empty() ? "" : " ";
+        if (c.op == GlOp::normal) text += 'n';
+        for (int a = 0; a < 3; ++a) text += c.v[a] > 0 ? '+' : (c.v[a] < 0 ? '-' : '0');
+    }
+    const std::vector<std::string> expected = {
+        "n00- --- +-- ++- -+- n00- --+ -++ +++ +-+ n-00 --+ -++ -+- --- "
+        "n+00 +++ +-+ +-- ++- n0-0 --- --+ +-+ +-- n0+0 -++ -+- ++- +++",
+        "--- +-- ++- -+- ---",
+        "--+ -++ +++ +-+ --+",
+        "-+- -++ --+ ---",
+        "+++ ++- +-- +-+",
+    };
+    EXPECT_EQ(groups, expected);
+}
+
 TEST(BlobFieldCalls, CubeFieldDrawsBorderCellsAndSetsLightsWhenEmpty)
 {
     clear_blob_field();
@@ -340,6 +369,33 @@ TEST(IsoSurfaceCalls, CornerAtTheLevelCountsAsBelow)
     emit_edge_vertex(12, above, 0, 0, 0, 0.1f);
     emit_edge_vertex(0xffffffffu, above, 0, 0, 0, 0.1f);
     EXPECT_EQ(null_gl_log.size, 0u);
+}
+
+TEST(IsoSurfaceCalls, EveryEdgeRunsFromItsStartCornerToItsEnd)
+{
+    // The edge's point with m where the interpolation runs.
+    struct Edge {
+        int from, to;
+        const char* point;
+    };
+    constexpr Edge kEdges[12] = {{0, 1, "m00"}, {1, 2, "1m0"}, {3, 2, "m10"}, {0, 3, "0m0"},
+                                 {4, 5, "m01"}, {5, 6, "1m1"}, {7, 6, "m11"}, {4, 7, "0m1"},
+                                 {0, 4, "00m"}, {1, 5, "10m"}, {2, 6, "11m"}, {3, 7, "01m"}};
+    for (std::uint32_t e = 0; e < 12; ++e) {
+        // The level lies a quarter of the way from the start to the end.
+        float corners[8] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
+        corners[kEdges[e].from] = 0.0f;
+        corners[kEdges[e].to] = 1.0f;
+        record();
+        emit_edge_vertex(e, corners, 10, 20, 30, 0.25f);
+        const auto vertices = calls_of(GlOp::vertex);
+        ASSERT_EQ(vertices.size(), 1u) << "edge " << e;
+        for (int a = 0; a < 3; ++a) {
+            const char c = kEdges[e].point[a];
+            EXPECT_FLOAT_EQ(vertices[0].v[a], 10.0f * (a + 1) + (c == 'm' ? 0.25f : c - '0'))
+                << "edge " << e << ", axis " << a;
+        }
+    }
 }
 
 TEST(IsoSurfaceCalls, TwoPassesTheSecondScaled)

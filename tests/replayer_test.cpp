@@ -1,6 +1,8 @@
 // The replayer: ticks and rows, note triggering, pattern delays, song
 // looping and the position changes of B, D and E6x.
 
+#include <algorithm>
+
 #include "recording_device.h"
 
 namespace {
@@ -241,6 +243,28 @@ TEST_F(ReplayerTest, PatternLoopsOfTwoChannelsNeverLeaveThePattern) {
   EXPECT_EQ(p, expected);
   // What follows is row 0 itself, not whatever lies before the pattern.
   EXPECT_EQ(channel_events(device_log, 3), "period 428, offset 0");
+}
+
+TEST_F(ReplayerTest, LoopAndDelayCountsOverEveryArgument) {
+  for (int x = 0; x < 16; ++x) {
+    SCOPED_TRACE("x = " + std::to_string(x));
+    // One tick per row. E60 on row 0 and E6x on row 1: row 0 plays x + 1 times.
+    ModuleBuilder loop = two_channels();
+    loop.cell(0, 0, 1, 0, 0, 0xF, 1);
+    loop.cell(0, 0, 0, 0, 0, 0xE, 0x60);
+    loop.cell(0, 1, 0, 0, 0, 0xE, 0x60 + x);
+    ASSERT_EQ(load(loop), 1);
+    std::vector<int32_t> p = positions(40);
+    EXPECT_EQ(std::count(p.begin(), p.end(), 0), x + 1);
+    EXPECT_EQ(std::count(p.begin(), p.end(), 2), 1);
+    // EEx on row 0: the row lasts 1 + x ticks.
+    ModuleBuilder delay = two_channels();
+    delay.cell(0, 0, 1, 0, 0, 0xF, 1);
+    delay.cell(0, 0, 0, 0, 0, 0xE, 0xE0 + x);
+    ASSERT_EQ(load(delay), 1);
+    p = positions(20);
+    EXPECT_EQ(std::count(p.begin(), p.end(), 0), x + 1);
+  }
 }
 
 TEST_F(ReplayerTest, JumpPastTheSongWithALoopOnTheSameRowRestarts) {

@@ -39,6 +39,8 @@ drmorvel_show_executable(drmorvel-nodata "${CMAKE_BINARY_DIR}/no-such-data/")
 find_package(X11 REQUIRED)
 add_executable(close-window shell/close_window.cpp)
 target_link_libraries(close-window PRIVATE X11::X11)
+add_executable(cursor-state shell/cursor_state.cpp)
+target_link_libraries(cursor-state PRIVATE X11::X11 X11::Xfixes)
 
 foreach(case menu_and_end no_module keys_quit close_window fullscreen_toggle audio_bytes)
   add_test(NAME e2e-${case}

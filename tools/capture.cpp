@@ -64,7 +64,6 @@ constexpr char kUsage[] =
 
 constexpr int kRate = 44100;  // the 16-bit device's rate
 constexpr int kMaxSide = 4096;
-constexpr uint32_t kLastPosition = 1920;
 
 struct Options {
   int width = 1024;
@@ -324,7 +323,7 @@ int main(int argc, char** argv) {
     const auto p = static_cast<uint32_t>(pt_position());
     begin_frame();
     draw_schedule(p, origins);
-    const auto closing = static_cast<uint32_t>(pt_position());
+    const int32_t closing = pt_position();
     rendered = k + 1;
     if (tsv)
       std::fprintf(tsv, "%lld\t%.6f\t%d\n", static_cast<long long>(k),
@@ -354,15 +353,15 @@ int main(int argc, char** argv) {
     if (last >= 0) {
       state.total = last + 1;
     } else {
-      state.total = progress_estimate(k + 1, static_cast<int32_t>(closing), kLastPosition);
+      state.total = progress_estimate(k + 1, closing, kLastShowPosition);
       state.estimated = true;
     }
-    if (closing > kLastPosition) {  // the frame that ends the show
+    if (show_has_ended(closing)) {  // the frame that ends the show
       state.total = k + 1;
       state.estimated = false;
     }
     progress_update(progress, state);
-    if (closing > kLastPosition) break;
+    if (show_has_ended(closing)) break;
   }
   progress_end(progress);
   gl_target_close(target);

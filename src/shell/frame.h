@@ -15,6 +15,14 @@ constexpr uint32_t kLastShowPosition = 1920;
 // The wait for the music ends once the position is this or less.
 constexpr uint32_t kFirstRowPosition = 100;
 
+// The exit test of a frame, on its closing position read: true once the
+// song has passed kLastShowPosition. That frame is still presented; 1920
+// itself plays on. Taken unsigned like every position test of the show, so
+// a negative position (the transient of a jump to before row 0) ends it too.
+constexpr bool show_has_ended(int32_t closing_position) {
+  return static_cast<uint32_t>(closing_position) > kLastShowPosition;
+}
+
 // "-w" as the only argument: a resizable window. Anything else: desktop
 // full screen.
 Uint32 show_window_flags(int argc, const char* const* argv);

@@ -8,7 +8,7 @@
 # after 12.6 s; one picture missing, one not a JPEG, one truncated, one
 # grayscale), drmorvel-endless (a song that never passes 1920, so only the
 # viewer ends the show), drmorvel-nodata (no data directory at all),
-# drmorvel-modrender and close-window. TEST_MODULE is the fast test module.
+# drmorvel-modrender, close-window and cursor-state. TEST_MODULE is the fast test module.
 # Exit status 77 means skipped (no Xvfb or xdotool here).
 set -uo pipefail
 
@@ -60,6 +60,19 @@ finish_show() {
   status=$?
   [ "$status" -eq "$1" ] || { cat "$work/err" >&2; fail "exit status $status, expected $1"; }
   [ "$(cat "$work/out")" = "$menu" ] || fail "standard output is not the menu alone: $(cat "$work/out")"
+}
+
+# Waits until the cursor over the window is "shown" or "hidden"; fails
+# after ten seconds.
+expect_cursor() {
+  local wid=$1 want=$2 got
+  for _ in $(seq 50); do
+    xdotool mousemove --window "$wid" 100 100
+    got=$("$bin/cursor-state") || fail "cannot read the cursor"
+    [ "$got" = "$want" ] && return 0
+    sleep 0.2
+  done
+  fail "the cursor is $got, expected $want"
 }
 
 still_running() {
@@ -126,8 +139,18 @@ inner() {
       wid=$(find_window)
       [ -n "$wid" ] || fail "no window"
       expect_size "$wid" 1024x768
+      # Hidden from the start, in a window too; shown only in the window
+      # that F brings back.
+      expect_cursor "$wid" hidden
       xdotool key --window "$wid" f
       expect_size "$wid" 1280x1024
+      expect_cursor "$wid" hidden
+      xdotool key --window "$wid" f
+      expect_size "$wid" 1024x768
+      expect_cursor "$wid" shown
+      xdotool key --window "$wid" f
+      expect_size "$wid" 1280x1024
+      expect_cursor "$wid" hidden
       xdotool key --window "$wid" f
       expect_size "$wid" 1024x768
       # A resize from outside, then the show goes on drawing.

@@ -133,10 +133,10 @@ TEST_F(ScheduleSteps, EveryBandRunsItsStepsInOrder) {
     const char* steps;
   } bands[] = {
       {0, "R5O"},      {399, "R5O"},       {400, "O"},        {599, "O"},
-      {600, "O7"},     {700, "O22"},       {899, "O22"},      {900, "7I4O4"},
-      {1099, "7I4O4"}, {1100, "O64"},      {1299, "O64"},     {1300, "7U72O"},
-      {1500, "RC4O"},  {1599, "RC4O"},     {1600, "RZC4O"},   {1860, "RZC4O"},
-      {1861, "VRZC4O"}, {1921, "VRZC4O"},
+      {600, "O7"},     {699, "O7"},        {700, "O22"},      {899, "O22"},
+      {900, "7I4O4"},  {1099, "7I4O4"},    {1100, "O64"},     {1299, "O64"},
+      {1300, "7U72O"}, {1499, "7U72O"},    {1500, "RC4O"},    {1599, "RC4O"},
+      {1600, "RZC4O"}, {1860, "RZC4O"},    {1861, "VRZC4O"},  {1921, "VRZC4O"},
       // Compared unsigned: -37, the position before the first tick, is far
       // above every band's start and lands in the final band.
       {static_cast<uint32_t>(-37), "VRZC4O"},

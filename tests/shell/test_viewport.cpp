@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 
 #include "gl_context.h"
 #include "shell/frame.h"
@@ -58,6 +59,14 @@ TEST(WindowFlags, OnlyALoneDashWGivesAWindow) {
   EXPECT_EQ(show_window_flags(3, w_more), kFull);
   EXPECT_EQ(show_window_flags(2, other), kFull);
   EXPECT_EQ(show_window_flags(3, w_second), kFull);
+}
+
+TEST(FrameLoop, TheFrameThatReadsPast1920IsTheLast) {
+  // 1920 itself plays on; a closing read of 1921 or more ends the show.
+  for (int32_t p : {0, 100, 1863, 1919, 1920}) EXPECT_FALSE(show_has_ended(p)) << p;
+  for (int32_t p : {1921, 1963, 2000, INT32_MAX}) EXPECT_TRUE(show_has_ended(p)) << p;
+  // Taken unsigned: a negative position is far above 1920 and ends it too.
+  for (int32_t p : {-37, -1, INT32_MIN}) EXPECT_TRUE(show_has_ended(p)) << p;
 }
 
 SDL_Event key(Uint32 type, SDL_Keycode code) {
