@@ -12,6 +12,7 @@
 
 constexpr int kMaxChannels = 32;
 constexpr int kMaxPatterns = 128;
+constexpr int kOrderTableLength = 128;
 constexpr int kRowsPerPattern = 64;
 constexpr int kNoNote = 84;
 constexpr int kMinPeriod = 27;
@@ -40,7 +41,7 @@ struct Song {
   uint32_t channel_count;  // 0: no module loaded
   uint8_t song_length;
   uint32_t restart_position;
-  uint8_t order_table[128];
+  uint8_t order_table[kOrderTableLength];
   uint8_t highest_pattern;
   NoteCell* patterns[kMaxPatterns];
   SampleInfo samples[32];  // index 1..31
