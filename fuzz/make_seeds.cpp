@@ -1,6 +1,7 @@
 // Writes the fuzz seeds: small modules built here that between them reach
 // every effect command, loops, sample offsets, jumps and breaks, several
-// format tags and a truncated file. Usage: make-fuzz-seeds DIR
+// format tags, a truncated file and a loop that would run past the module
+// buffer. Usage: make-fuzz-seeds DIR
 //
 // Byte 0 of each seed selects the fuzz variant (see fuzz_module.cpp).
 
@@ -80,6 +81,24 @@ ModuleBuilder edges_song() {
   return m;
 }
 
+// Thirty-two channels and 36 patterns put the first sample's data 4004
+// bytes before the end of the module buffer; its loop starts 2000 bytes in
+// and would run 60000 bytes, far past the buffer, so the loader must pull
+// its end back. Only the first pattern is written: the buffer is
+// zero-filled past the file, and the sample's data is all zeros there.
+std::vector<uint8_t> loop_past_buffer() {
+  ModuleBuilder m("32CH", 32);
+  m.order({0, 35});  // the highest entry counts, played or not
+  m.samples[1].length_words = 2000;
+  m.samples[1].volume = 64;
+  m.samples[1].repeat_start = 1000;    // words
+  m.samples[1].repeat_length = 30000;  // words
+  m.cell(0, 0, 0, 1, 113);
+  std::vector<uint8_t> image = m.build();
+  image.resize(1084 + 32 * 256);
+  return image;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +116,8 @@ int main(int argc, char** argv) {
   ok &= write(dir + "/busy-truncated.mod", truncated, 0x02);
   ok &= write(dir + "/busy-32ch.mod", busy_song("32CH", 32, 1).build(), 0x10);
   ok &= write(dir + "/busy-2ch.mod", busy_song("2CHN", 2, 2).build(), 0x07);
+  ok &= write(dir + "/loop-past-buffer.mod", loop_past_buffer(), 0x00);
+  ok &= write(dir + "/loop-past-buffer-interp.mod", loop_past_buffer(), 0x02);
   if (!ok) std::fputs("make-fuzz-seeds: cannot write the seeds\n", stderr);
   return ok ? 0 : 1;
 }

@@ -7,7 +7,10 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -283,10 +286,92 @@ TEST(BlobFieldCalls, CubeFieldDrawsBorderCellsAndSetsLightsWhenEmpty)
     clear_blob_field();
 }
 
+// A cell's corners as offsets along i, j, k, and the corners of its edges.
+constexpr int corner_offsets[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                      {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+constexpr int edge_corners[12][2] = {{0, 1}, {1, 2}, {3, 2}, {0, 3}, {4, 5}, {5, 6},
+                                     {7, 6}, {4, 7}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+
+using Side = std::pair<int, int>;  // two edge numbers, the smaller first
+
+Side side_of(int a, int b) { return a < b ? Side{a, b} : Side{b, a}; }
+
+// The triangles of a row, each as its three edge numbers.
+std::vector<std::array<int, 3>> row_triangles(int index)
+{
+    std::vector<std::array<int, 3>> out;
+    for (int n = 0; n + 2 < 15 && CubeTriangleTable[index][n] >= 0; n += 3)
+        out.push_back({CubeTriangleTable[index][n], CubeTriangleTable[index][n + 1],
+                       CubeTriangleTable[index][n + 2]});
+    return out;
+}
+
+// The sides that only one triangle of the row uses: where the cell's piece
+// of surface ends.
+std::set<Side> open_sides(int index)
+{
+    std::map<Side, int> uses;
+    for (const auto& t : row_triangles(index))
+        for (int n = 0; n < 3; ++n) ++uses[side_of(t[n], t[(n + 1) % 3])];
+    std::set<Side> out;
+    for (const auto& [side, count] : uses)
+        if (count % 2 == 1) out.insert(side);
+    return out;
+}
+
+// The corner at the given offsets along i, j, k.
+int corner_at(int i, int j, int k)
+{
+    for (int c = 0; c < 8; ++c)
+        if (corner_offsets[c][0] == i && corner_offsets[c][1] == j && corner_offsets[c][2] == k) return c;
+    return -1;
+}
+
+// Corner c moved onto the cell's face at offset `at` along axis.
+int on_face(int c, int axis, int at)
+{
+    int o[3] = {corner_offsets[c][0], corner_offsets[c][1], corner_offsets[c][2]};
+    o[axis] = at;
+    return corner_at(o[0], o[1], o[2]);
+}
+
+bool edge_in_face(int edge, int axis, int at)
+{
+    return corner_offsets[edge_corners[edge][0]][axis] == at &&
+           corner_offsets[edge_corners[edge][1]][axis] == at;
+}
+
+// Where the row's surface ends on the face at offset `at` along axis, named
+// by the edges of the opposite face at 0, so that the far face of one cell
+// and the near face of its neighbour compare directly.
+std::set<Side> face_cut(int index, int axis, int at)
+{
+    auto near_edge = [axis](int edge) {
+        const Side ends =
+            side_of(on_face(edge_corners[edge][0], axis, 0), on_face(edge_corners[edge][1], axis, 0));
+        for (int e = 0; e < 12; ++e)
+            if (side_of(edge_corners[e][0], edge_corners[e][1]) == ends) return e;
+        return -1;
+    };
+    std::set<Side> out;
+    for (const Side& side : open_sides(index))
+        if (edge_in_face(side.first, axis, at) && edge_in_face(side.second, axis, at))
+            out.insert(side_of(near_edge(side.first), near_edge(side.second)));
+    return out;
+}
+
+// The case bits of the face at offset `at` along axis, in the order of the
+// near face's corners.
+int face_corners(int index, int axis, int at)
+{
+    int bits = 0;
+    for (int c = 0; c < 8; ++c)
+        if (corner_offsets[c][axis] == 0) bits |= ((index >> on_face(c, axis, at)) & 1) << c;
+    return bits;
+}
+
 TEST(CubeTriangleTable, RowsUseExactlyTheCrossedEdges)
 {
-    constexpr int edge_corners[12][2] = {{0, 1}, {1, 2}, {3, 2}, {0, 3}, {4, 5}, {5, 6},
-                                         {7, 6}, {4, 7}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
     for (int index = 0; index < 256; ++index) {
         std::set<int> crossed, used;
         for (int e = 0; e < 12; ++e)
@@ -310,6 +395,90 @@ TEST(CubeTriangleTable, RowsUseExactlyTheCrossedEdges)
         }
         EXPECT_EQ(used, crossed) << "row " << index;
     }
+}
+
+// Two cells that share a face must cut it alike, or the surface has a gap
+// there. A row's piece of surface ends only on the cell's faces, and on each
+// face exactly where any other row with the same four corners on that face,
+// seen from the neighbouring cell, ends too.
+TEST(CubeTriangleTable, EveryFaceIsCutByItsOwnCornersAlone)
+{
+    static std::set<Side> cuts[256][3][2];
+    for (int index = 0; index < 256; ++index) {
+        std::size_t on_faces = 0;
+        for (int axis = 0; axis < 3; ++axis)
+            for (int at = 0; at < 2; ++at) {
+                cuts[index][axis][at] = face_cut(index, axis, at);
+                on_faces += cuts[index][axis][at].size();
+            }
+        EXPECT_EQ(on_faces, open_sides(index).size()) << "row " << index << " ends inside the cell";
+    }
+    for (int axis = 0; axis < 3; ++axis)
+        for (int below = 0; below < 256; ++below)
+            for (int above = 0; above < 256; ++above)
+                if (face_corners(above, axis, 0) == face_corners(below, axis, 1)) {
+                    ASSERT_EQ(cuts[above][axis][0], cuts[below][axis][1])
+                        << "rows " << below << " and " << above << " along axis " << axis;
+                }
+}
+
+// The surface that band 900 draws, every frame at 60 fps over the show
+// time the show's song spends in that band (67.2 s to 82.56 s): every
+// triangle side away from the grid's border is shared by exactly two
+// triangles, so the surface is closed wherever it does not leave the grid.
+TEST(CubeTriangleTable, TheBandsSurfaceHasNoOpenSidesInsideTheGrid)
+{
+    constexpr int cells = blob_grid_size - 1;
+    // A grid edge: its first grid point and the axis it runs along.
+    auto grid_edge = [](int i, int j, int k, int edge) {
+        const int* from = corner_offsets[edge_corners[edge][0]];
+        const int* to = corner_offsets[edge_corners[edge][1]];
+        const int axis = from[0] != to[0] ? 0 : (from[1] != to[1] ? 1 : 2);
+        return (((i + from[0]) * blob_grid_size + j + from[1]) * blob_grid_size + k + from[2]) * 3 + axis;
+    };
+    // Whether both grid edges lie in one of the grid's six border planes.
+    auto on_border = [](int a, int b) {
+        for (int axis = 0; axis < 3; ++axis)
+            for (int at : {0, blob_grid_size - 1}) {
+                auto in_plane = [&](int e) {
+                    const int point[3] = {e / 3 / (blob_grid_size * blob_grid_size),
+                                          e / 3 / blob_grid_size % blob_grid_size, e / 3 % blob_grid_size};
+                    return e % 3 != axis && point[axis] == at;
+                };
+                if (in_plane(a) && in_plane(b)) return true;
+            }
+        return false;
+    };
+    int open_frames = 0, open_total = 0, frames = 0;
+    std::vector<Side> sides;
+    for (double t = 67.2; t < 82.56; t += 1.0 / 60.0, ++frames) {
+        compute_blob_field(static_cast<float>(t / 3.0));
+        sides.clear();
+        for (int i = 0; i < cells; ++i)
+            for (int j = 0; j < cells; ++j)
+                for (int k = 0; k < cells; ++k) {
+                    int index = 0;
+                    for (int c = 0; c < 8; ++c) {
+                        const int* o = corner_offsets[c];
+                        if (BlobField[i + o[0]][j + o[1]][k + o[2]] > iso_level) index |= 1 << c;
+                    }
+                    const std::int32_t* row = CubeTriangleTable[index];
+                    for (int n = 0; n + 2 < 15 && row[n] >= 0; n += 3)
+                        for (int m = 0; m < 3; ++m)
+                            sides.push_back(side_of(grid_edge(i, j, k, row[n + m]),
+                                                    grid_edge(i, j, k, row[n + (m + 1) % 3])));
+                }
+        std::sort(sides.begin(), sides.end());
+        int open = 0;
+        for (std::size_t first = 0, past = 0; first < sides.size(); first = past) {
+            while (past < sides.size() && sides[past] == sides[first]) ++past;
+            if (past - first != 2 && !on_border(sides[first].first, sides[first].second)) ++open;
+        }
+        open_total += open;
+        open_frames += open > 0;
+    }
+    EXPECT_EQ(open_total, 0) << "in " << open_frames << " of " << frames << " frames";
+    clear_blob_field();
 }
 
 TEST(CubeTriangleTable, HoldsTheKnownRows)

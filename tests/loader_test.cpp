@@ -264,20 +264,40 @@ TEST_F(LoaderTest, SamplesPastTheImageAreCutKeepingTwoGuardBytes) {
   EXPECT_EQ(data_offset(image, define_log[1]) + define_log[1].length + 2, image.size());
 }
 
-TEST_F(LoaderTest, LoopsAreClampedIntoTheSample) {
-  ModuleBuilder m("M.K.", 4);
-  m.sample(1, std::vector<int8_t>(40, 1), 64, 0, 10, 100);  // loop 20..220 in a 40-byte sample
-  m.sample(2, std::vector<int8_t>(40, 2), 64, 0, 30, 4);    // loop starts past the end
-  m.sample(3, std::vector<int8_t>(40, 3), 64, 0, 19, 4);    // leaves 2 bytes of loop
-  ASSERT_EQ(load(m), 1);
-  ASSERT_EQ(define_log.size(), 3u);
-  EXPECT_EQ(define_log[0].loop_start, 20u);
-  EXPECT_EQ(define_log[0].loop_end, 40u);
-  EXPECT_EQ(define_log[0].looped, 1);
-  EXPECT_EQ(define_log[1].looped, 0);
-  EXPECT_LE(define_log[1].loop_end, 40u);
-  EXPECT_EQ(define_log[2].looped, 0);
-  EXPECT_LE(define_log[2].loop_end, 40u);
+TEST_F(LoaderTest, LoopsAreTheHeadersUpToTheEndOfTheImage) {
+  // Sample 1 as the case gives it, then 100 bytes of sample 2 and the 16
+  // bytes of slack after the module: 2 of them are kept as guard bytes, so
+  // no loop may end past byte length + 114 of sample 1.
+  const struct {
+    int length, repeat_start, repeat_length;  // bytes, words, words
+    uint32_t loop_start, loop_end;
+    int looped;
+  } cases[] = {
+      {200, 80, 40, 160, 240, 1},  // into sample 2's bytes, which then sound
+      {100, 100, 2, 200, 204, 1},  // wholly past the sample's own bytes
+      {200, 99, 2, 198, 202, 1},   // 2 of its 4 bytes past the sample's end
+      {40, 19, 2, 38, 42, 1},
+      {40, 10, 100, 20, 154, 1},   // the end pulled back to the image's end
+      {40, 76, 2, 152, 154, 1},    // 2 bytes left before the image's end
+      {40, 77, 2, 154, 158, 0},    // starts at the image's end: plays once
+      {40, 5, 1, 10, 12, 0},       // a repeat of one word is no loop
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.length << " bytes, repeat " << c.repeat_start << " / "
+                                    << c.repeat_length);
+    ModuleBuilder m("M.K.", 4);
+    m.sample(1, std::vector<int8_t>(static_cast<size_t>(c.length), 1), 64, 0,
+             static_cast<uint16_t>(c.repeat_start), static_cast<uint16_t>(c.repeat_length));
+    m.sample(2, std::vector<int8_t>(100, 2));
+    define_log.clear();
+    ASSERT_EQ(load(m), 1);
+    ASSERT_EQ(define_log.size(), 2u);
+    EXPECT_EQ(define_log[0].length, static_cast<uint32_t>(c.length));
+    EXPECT_EQ(define_log[0].loop_start, c.loop_start);
+    EXPECT_EQ(define_log[0].loop_end, c.loop_end);
+    EXPECT_EQ(define_log[0].looped, c.looped);
+    EXPECT_EQ(data_offset(image, define_log[0]) + c.length + 114 + 2, image.size());
+  }
 }
 
 TEST_F(LoaderTest, LoadArmsThePlayer) {

@@ -3,8 +3,9 @@
 // blocks of 16 samples picked from a byte window where the CPU has AVX2, a
 // separate loop for parked voices). This checks it against the plain
 // per-sample loop, one step at a time, on many voices: looping and one-shot,
-// fractional and large steps, positions near the ends, wraps of the 32-bit
-// position, parking in the middle of a call. The sums and the voice left
+// loops that run on past the sample's end, fractional and large steps,
+// positions near the ends, wraps of the 32-bit position, parking in the
+// middle of a call. The sums and the voice left
 // behind must be identical, and no byte past the ones the voice may read is
 // touched: every voice's bytes end right before an unreadable page.
 //
@@ -80,7 +81,8 @@ class GuardedBytes {
     std::memcpy(start, source.data(), count);
     return reinterpret_cast<const int8_t*>(start);
   }
-  static constexpr size_t kCapacity = 8192;
+  // Voices reach up to 8192 bytes, and the interpolating mixer reads two more.
+  static constexpr size_t kCapacity = 8192 + 64;
 
  private:
   uint8_t* base_ = nullptr;
@@ -96,8 +98,16 @@ size_t readable_bytes(const Voice& v) {
   return std::max<size_t>(v.length, 1);
 }
 
+// The interpolating mixer also reads the byte after each byte it plays, and
+// rests a finished one-shot voice at its length instead of at 0.
+size_t interp_readable_bytes(const Voice& v) {
+  return v.looped ? readable_bytes(v) + 1 : size_t{v.length} + 2;
+}
+
 // Runs the voice through snd_mix_voice and the plain loop on the same
-// buffer contents and compares the sums and the voices left behind.
+// buffer contents and compares the sums and the voices left behind; then
+// runs it through snd_mix_voice_interp, which must read no further than
+// its own bytes.
 ::testing::AssertionResult matches_plain_loop(GuardedBytes& memory, const std::vector<int8_t>& bytes,
                                               Voice v, int n, int a) {
   v.data = memory.place(bytes, readable_bytes(v));
@@ -116,6 +126,9 @@ size_t readable_bytes(const Voice& v) {
     return ::testing::AssertionFailure() << "voice left at " << fv.position << "." << fv.position_fraction
                                          << " step " << fv.step << " vs " << pv.position << "."
                                          << pv.position_fraction << " step " << pv.step;
+  Voice iv = v;
+  iv.data = memory.place(bytes, interp_readable_bytes(v));
+  snd_mix_voice_interp(iv, fast.data(), n, a);
   return ::testing::AssertionSuccess();
 }
 
@@ -137,6 +150,12 @@ Voice looping(uint32_t loop_start, uint32_t loop_end, uint32_t position, uint32_
   v.position_fraction = fraction;
   v.step = step;
   v.step_fraction = step_fraction;
+  return v;
+}
+
+// A looping voice whose sample is shorter than its loop's reach.
+Voice with_length(Voice v, uint32_t length) {
+  v.length = length;
   return v;
 }
 
@@ -165,9 +184,10 @@ TEST(MixVoiceLoop, MatchesThePlainLoopSampleForSample) {
     v.volume = 64;
     v.looped = next(seed) % 2;
     if (v.looped) {
-      v.loop_start = next(seed) % v.length;
-      v.loop_end = v.loop_start + 3 + next(seed) % (v.length - v.loop_start);
-      if (v.loop_end > v.length) v.loop_end = v.length;  // the byte after the sample at most
+      // Loops may run on past the sample's end, or lie wholly past it: the
+      // voice then plays the bytes that follow the sample.
+      v.loop_start = next(seed) % (v.length + 100);
+      v.loop_end = v.loop_start + 3 + next(seed) % 300;
     }
     const uint32_t bound = v.looped ? v.loop_end + 1 : v.length + 50;
     v.position = next(seed) % bound;
@@ -201,7 +221,8 @@ TEST(MixVoiceLoop, MatchesThePlainLoopSampleForSample) {
 
 // The places where a stretch ends, a block of 16 samples stops or the
 // per-sample rules take over, one case each, at the call lengths around a
-// block: 1, 15, 16, 17, 882 (one tick) and 2000.
+// block: 1, 15, 16, 17, 882 (one tick) and 2000. The interpolating mixer
+// runs over the same voices against the guard page.
 TEST(MixVoiceLoop, StretchAndBlockEdgesMatchThePlainLoop) {
   GuardedBytes memory;
   ASSERT_TRUE(memory.ok());
@@ -224,6 +245,8 @@ TEST(MixVoiceLoop, StretchAndBlockEdgesMatchThePlainLoop) {
       {"long loop, step just under one byte", looping(0, 8000, 7000, 0, 0, 0xFFFFFFFFu)},
       {"window would pass the loop end", looping(7000, 7990, 7960, 0x11111111u, 0, 0xF0000000u)},
       {"loop that closes at the sample's end", looping(10, 4000, 3990, 0, 0, 0x9ABCDEF0u)},
+      {"loop running on past the sample's end", with_length(looping(160, 240, 150, 0, 0, 0xF0000000u), 200)},
+      {"loop wholly past the sample's end", with_length(looping(200, 204, 0, 0, 1, half), 100)},
       {"slow step, many samples per byte", looping(1000, 1040, 1001, 0, 0, 0x01000000u)},
       {"standing still inside the loop", looping(100, 200, 150, 77, 0, 0)},
       {"one-shot parks in the middle of a call", one_shot(300, 290, 0, 0, 0x4CCCCCCDu)},

@@ -267,20 +267,40 @@ TEST_F(ReplayerTest, LoopAndDelayCountsOverEveryArgument) {
   }
 }
 
-TEST_F(ReplayerTest, JumpPastTheSongWithALoopOnTheSameRowRestarts) {
-  // B sets an order far past the song; the loop on the same row keeps the
-  // row inside the pattern, so no pattern change follows to catch it.
-  for (int jump : {0x00, 0xC8}) {
+TEST_F(ReplayerTest, AJumpWithALoopOnTheSameRowPlaysItsOrderAsItStands) {
+  // Song length 2 over the order table 0 1 2 3, restart position 1. Bxx on
+  // row 1 of channel 0 sets the order and E61 on channel 1 sends the row
+  // back to -1, so no pattern change follows: the song's length is not
+  // looked at, and only an order outside the 128-entry table restarts.
+  const struct {
+    int jump;
+    int32_t during, next;
+    const char* note;  // channel 1 on the next row
+  } cases[] = {
+      {0x03, 199, 200, "period 856, offset 0"},    // past the song: pattern 2 as it stands
+      {0x02, 99, 100, "period 214, offset 0"},     // order 1, inside the song
+      {0x80, 12699, 12700, "volume 50, panning 144, sample 1, period 428, offset 0"},  // order 127: pattern 0
+      {0x81, 12799, 100, "period 214, offset 0"},  // order 128: restart position
+      {0xFF, 25399, 100, "period 214, offset 0"},  // order 254, the furthest
+      {0x00, -101, 100, "period 214, offset 0"},   // order -1: restart position
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "B" << std::hex << c.jump);
     ModuleBuilder m = two_channels();
-    m.restart = 0;
-    m.cell(0, 1, 0, 0, 0, 0xB, jump);
+    m.song_length = 2;
+    m.restart = 1;
+    m.order({0, 1, 2, 3});
+    m.cell(0, 0, 1, 1, note_period(36), 0xE, 0x60);
+    m.cell(0, 1, 0, 0, 0, 0xB, c.jump);
     m.cell(0, 1, 1, 0, 0, 0xE, 0x61);
-    m.cell(0, 0, 1, 1, note_period(36));
+    m.cell(1, 0, 1, 0, note_period(48));
+    m.cell(2, 0, 1, 0, note_period(24));
     SetUp();
     ASSERT_EQ(load(m), 1);
-    for (int i = 0; i < 12; ++i) tick();
-    EXPECT_EQ(tick(1), "volume 50, panning 144, sample 1, period 428, offset 0") << jump;
-    EXPECT_EQ(pt_position(), 0) << jump;
+    const std::vector<int32_t> p = positions(12);
+    EXPECT_EQ(p[6], c.during);
+    EXPECT_EQ(tick(1), c.note);
+    EXPECT_EQ(pt_position(), c.next);
   }
 }
 

@@ -3,10 +3,14 @@
 
 For every case the crossed edges are joined face by face into closed loops
 around the cube, and each loop is fanned into triangles facing away from the
-corners above the level. A face with two diagonal corners above and two below
-keeps the corners of the smaller class apart (the above ones on a 4:4 split),
-which holds every row to five triangles. A few rows keep the triangulation
-the show has always drawn (FIXED below); they use the same edges.
+corners above the level. Where the surface meets a face is decided by that
+face's four corners alone: a face with two diagonal corners above and two
+below always cuts off its two above corners, each on its own. A cell and its
+neighbour see the same four corners on the face they share, so they cut it
+the same way and their pieces meet without a gap. The rule needs at most five
+triangles for any case. A few rows keep the triangulation the show has always
+drawn (FIXED below); they use the same edges and cut every face by the same
+rule, which the script checks.
 """
 
 CORNERS = [(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0),
@@ -53,26 +57,45 @@ def dot(u, v):
     return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]
 
 
+def face_cut(case, face):
+    """The segments, as pairs of edges, along which the surface crosses a
+    face; they depend only on the face's own corners."""
+    above = [(case >> n) & 1 == 1 for n in range(8)]
+    crossed = [edge_of(face[n], face[(n + 1) % 4]) for n in range(4)
+               if above[face[n]] != above[face[(n + 1) % 4]]]
+    if len(crossed) == 2:
+        return {frozenset(crossed)}
+    if len(crossed) == 4:
+        # Two diagonal corners above: cut off each of them on its own.
+        return {frozenset((edge_of(c, face[(n + 3) % 4]), edge_of(c, face[(n + 1) % 4])))
+                for n, c in enumerate(face) if above[c]}
+    return set()
+
+
+def cuts_of(triangles):
+    """The sides that one triangle alone uses, face by face; a side that
+    lies on no face is returned under None."""
+    count = {}
+    for t in triangles:
+        for n in range(3):
+            side = frozenset((t[n], t[(n + 1) % 3]))
+            count[side] = count.get(side, 0) + 1
+    cuts = {}
+    for side, n in count.items():
+        if n % 2 == 0:
+            continue
+        corners = [set(EDGES[e]) for e in side]
+        face = next((f for f in FACES if corners[0] <= set(f) and corners[1] <= set(f)), None)
+        cuts.setdefault(face, set()).add(side)
+    return cuts
+
+
 def triangulate(case):
     above = [(case >> n) & 1 == 1 for n in range(8)]
-    separate_above = sum(above) <= 4
     links = {}  # crossed edge -> edges it meets on the faces around it
 
     for face in FACES:
-        crossed = [edge_of(face[n], face[(n + 1) % 4]) for n in range(4)
-                   if above[face[n]] != above[face[(n + 1) % 4]]]
-        if len(crossed) == 2:
-            pairs = [crossed]
-        elif len(crossed) == 4:
-            # Ambiguous face: cut off each corner of the class kept apart.
-            pairs = []
-            for n in range(4):
-                c = face[n]
-                if above[c] == separate_above:
-                    pairs.append([edge_of(c, face[(n + 3) % 4]), edge_of(c, face[(n + 1) % 4])])
-        else:
-            pairs = []
-        for a, b in pairs:
+        for a, b in face_cut(case, face):
             links.setdefault(a, []).append(b)
             links.setdefault(b, []).append(a)
 
@@ -119,6 +142,10 @@ def main():
             assert sorted({e for t in FIXED[case] for e in t}) == sorted({e for t in tris for e in t}), case
             tris = FIXED[case]
         assert len(tris) <= 5, (case, tris)
+        cuts = cuts_of(tris)
+        for face in FACES:
+            assert cuts.pop(face, set()) == face_cut(case, face), (case, face)
+        assert not cuts, (case, cuts)
         entries = [e for t in tris for e in t]
         entries += [-1] * (15 - len(entries))
         rows.append(entries)

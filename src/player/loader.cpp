@@ -25,8 +25,10 @@ constexpr FormatTag kFormatTagTable[] = {
 constexpr char kUnknownType[] = "pt_takemod error: unknown module type!";
 constexpr char kTruncated[] = "pt_takemod error: module too short for its patterns!";
 
-// Bytes the mixer may read past a sample's last byte: the byte after a loop
-// that closes the sample, and its neighbour for the interpolating mixer.
+// Bytes the mixer may read from a sample's length or loop end on: a loop
+// plays its end byte and the interpolating mixer reads the one after it; a
+// finished one-shot voice of the interpolating mixer rests at its length and
+// reads that byte and the next.
 constexpr uint32_t kSampleGuardBytes = 2;
 
 uint32_t read_be16(const uint8_t* p) { return (uint32_t{p[0]} << 8) | p[1]; }
@@ -114,24 +116,27 @@ int pt_takemod(uint8_t* image, size_t size) {
   for (int k = 1; k <= 31; ++k) {
     SampleInfo& s = song.samples[k];
     if (s.length == 0) continue;
-    // A sample that runs past the bytes at hand is cut short, keeping the
-    // guard bytes the mixer reads after its end; one with nothing left is
-    // dropped. Loops are kept inside what remains of the sample.
-    uint64_t room = size > offset + uint64_t{kSampleGuardBytes} ? size - offset - kSampleGuardBytes : 0;
-    uint32_t length = s.length;
-    if (length > room) length = static_cast<uint32_t>(room);
+    // The loop is the header's, even where it runs on past the sample's
+    // own bytes into the data that follows, which then sounds. Only the end
+    // of the bytes at hand bounds it: the mixer may read the guard bytes
+    // from a sample's length or loop end on, so neither may come closer to
+    // that end. A sample that does is cut short (one with nothing left is
+    // dropped), a loop end that does is pulled back, and a loop that starts
+    // there plays once instead.
+    const uint64_t room = size > offset + uint64_t{kSampleGuardBytes} ? size - offset - kSampleGuardBytes : 0;
+    const uint32_t length = s.length < room ? s.length : static_cast<uint32_t>(room);
     if (length == 0) {
       offset += s.length;
       continue;
     }
-    uint32_t loop_start = s.repeat_start;
+    const uint32_t loop_start = s.repeat_start;
     uint32_t loop_end = s.repeat_start + s.repeat_length;
     int looped = s.repeat_length > 2 ? 1 : 0;
-    if (loop_end > length) loop_end = length;
-    if (looped && (loop_start >= length || loop_end - loop_start <= 2)) {
-      looped = 0;
-      loop_start = 0;
-      loop_end = length;
+    if (looped && loop_end > room) {
+      if (loop_start < room)
+        loop_end = static_cast<uint32_t>(room);
+      else
+        looped = 0;
     }
     sound_device.snd_define_sample(k, reinterpret_cast<const int8_t*>(image + offset), length,
                                    loop_start, loop_end, looped);

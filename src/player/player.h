@@ -12,6 +12,7 @@
 
 constexpr int kMaxChannels = 32;
 constexpr int kMaxPatterns = 128;
+constexpr int kOrderTableLength = 128;
 constexpr int kRowsPerPattern = 64;
 constexpr int kNoNote = 84;
 constexpr int kMinPeriod = 27;
@@ -40,7 +41,7 @@ struct Song {
   uint32_t channel_count;  // 0: no module loaded
   uint8_t song_length;
   uint32_t restart_position;
-  uint8_t order_table[128];
+  uint8_t order_table[kOrderTableLength];
   uint8_t highest_pattern;
   NoteCell* patterns[kMaxPatterns];
   SampleInfo samples[32];  // index 1..31
@@ -91,8 +92,26 @@ void pt_init();
 void pt_reset_channels();
 // One player tick. Called only by the pacing, 50 times per second of output.
 void pt_play();
-// The song position, order × 100 + row: -37 after pt_init until the first
-// tick, 0 before any module is loaded. Safe to call from any thread.
+// The song position, order × 100 + row, published as one value at the end
+// of every tick, so a reader never sees a pair from the middle of one. Safe
+// to call from any thread. What a reader can see:
+//   0      before any module is loaded, and for good when it was refused;
+//   -37    after pt_init until the first tick (order -1, row 63);
+//   order × 100 + row, row 0..63, in steady play: order is one of the
+//          song's orders, or any of the 128 after a position jump and a
+//          pattern loop on the same row (no pattern change checks it then).
+// A row whose commands move the position shows the new one at once, for the
+// rest of that row, until the next row starts:
+//   (xx - 1) × 100 + 63 after Bxx: from -37 (B00) to 25463 (BFF);
+//   order × 100 + 63 after Dxy;
+//   order × 100 + loop start - 1 after an E6x jump: order × 100 - 1 for a
+//          loop from row 0; order × 100 - 2 for a loop whose start a channel
+//          took on a row that an earlier channel's jump had sent to -1 (and
+//          so on down, one row for every channel chained that way);
+//   with Bxx before E6x on the same row, the order of the jump: -101 for
+//          B00 with E61 on a loop from row 0.
+// The readers compare it as an unsigned number: every negative value then
+// lies above every steady one.
 int32_t pt_position();
 
 // Start-of-row and running-tick parts of a channel's effect command.

@@ -78,11 +78,14 @@ bool next_row() {
     player.row = player.break_row;
     player.break_row = 0;
     ++player.order;
+    // The song's end is looked for only here, at the pattern change.
+    if (player.order >= song.song_length) player.order = song.restart_position;
   }
-  // Checked on every advance, not only at a pattern change: a position jump
-  // followed by a pattern loop on the same row can leave the order outside
-  // the song without a pattern change, and it must never index past it.
-  if (player.order >= song.song_length || player.order < 0) player.order = song.restart_position;
+  // A position jump followed by a pattern loop on the same row moves to
+  // another order without a pattern change: that order is played as it
+  // stands, even past the song's length, unless it lies outside the order
+  // table (B00 aims at order -1, Bxx at up to 254).
+  if (player.order < 0 || player.order >= kOrderTableLength) player.order = song.restart_position;
   player.row_cells = pattern_row(player.order, player.row);
   return true;
 }

@@ -3,10 +3,11 @@
 // state (model view translated to z = -3, texturing on, depth test and
 // blending off) and leaves texturing on and the depth test off.
 //
-// Wherever a step needs the time it takes a fresh show_clock() reading, so
-// two arguments within one frame may differ by a millisecond. Readings are
-// taken in statement order, never inside one argument list, so that the
-// order of the readings is the order of the steps.
+// Wherever a step needs the time it takes a fresh show_clock() reading, one
+// per argument, so two arguments within one frame may differ by a
+// millisecond. Readings are taken in statement order, never two inside one
+// argument list (whose order C++ leaves open), so that the order of the
+// readings is the order of the steps and of each call's arguments.
 
 #include <GL/gl.h>
 
@@ -84,7 +85,8 @@ void band_iso() {
   glRotatef(45.0f, 0.0f, 0.0f, 1.0f);
   glColor3f(0.6f, 0.0f, 0.8f);
   const double t = show_clock();
-  draw_sprite_grid(t, std::sin(t) / 13.0 - 0.05, texture(kSpriteTexture));
+  const double offset = std::sin(show_clock()) / 13.0 - 0.05;
+  draw_sprite_grid(t, offset, texture(kSpriteTexture));
   glColor3f(1.0f, 1.0f, 1.0f);
   glPopMatrix();
 
@@ -118,7 +120,8 @@ void band_strips(ScheduleOrigins& origins) {
 void band_tube() {
   glColor3f(0.6f, 0.0f, 0.6f);
   double t = show_clock();
-  draw_sprite_grid(t, std::sin(t) / 10.0, texture(kSpriteTexture));
+  double offset = std::sin(show_clock()) / 10.0;
+  draw_sprite_grid(t, offset, texture(kSpriteTexture));
 
   glPushMatrix();
   glDisable(GL_TEXTURE_2D);
@@ -132,7 +135,8 @@ void band_tube() {
 
   glColor3f(0.7f, 0.0f, 0.7f);
   t = show_clock();
-  draw_sprite_grid(t, std::sin(t) / 20.0 - 0.1, texture(kSpriteTexture));
+  offset = std::sin(show_clock()) / 20.0 - 0.1;
+  draw_sprite_grid(t, offset, texture(kSpriteTexture));
   draw_falling_tiles(show_clock(), texture(kSkugga));
   draw_picture_overlay();
 }

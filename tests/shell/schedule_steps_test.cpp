@@ -21,7 +21,13 @@
 namespace {
 
 uint32_t fake_ms = 0;
-uint32_t fake_ticks() { return fake_ms; }
+// How far the clock moves on after each reading; 0 holds it still.
+uint32_t ms_per_reading = 0;
+uint32_t fake_ticks() {
+  const uint32_t now = fake_ms;
+  fake_ms += ms_per_reading;
+  return now;
+}
 
 // Texture names far from the entry numbers, so a bound name is unambiguous.
 constexpr unsigned kNameBase = 500;
@@ -34,7 +40,10 @@ class ScheduleSteps : public ::testing::Test {
     show_clock();  // show time 0 is fake millisecond 0
     for (int i = 0; i < kTextureCount; ++i) TextureTable[i] = kNameBase + i;
   }
-  void SetUp() override { show_view = ViewRect{0, 0, 1024, 768}; }
+  void SetUp() override {
+    show_view = ViewRect{0, 0, 1024, 768};
+    ms_per_reading = 0;
+  }
 
   // Draws the band of p at show time `seconds`, recording every call.
   void draw_at(uint32_t p, double seconds) {
@@ -210,6 +219,30 @@ TEST_F(ScheduleSteps, BandNineHundredDrawsTheColumnTwiceAroundTheOverlay) {
   std::copy(&BlobField[0][0][0], &BlobField[0][0][0] + 4096, &drawn[0][0][0]);
   compute_blob_field(static_cast<float>(33.0 / 3.0));
   EXPECT_TRUE(std::equal(&drawn[0][0][0], &drawn[0][0][0] + 4096, &BlobField[0][0][0]));
+}
+
+TEST_F(ScheduleSteps, EveryClockArgumentTakesItsOwnReadingInArgumentOrder) {
+  // The clock moves on by a quarter second at every reading, so reading n
+  // of the frame is the frame's time + n / 4: which reading each argument
+  // got shows in the sprite sizes. In band 1300 the twist angles and the
+  // tube take readings 2 and 3.
+  ms_per_reading = 250;
+  const struct {
+    uint32_t p;
+    int grid;     // the n-th sprite grid of the frame
+    int reading;  // the reading its time argument takes; the offset takes the next
+    double (*offset)(double);
+  } grids[] = {
+      {950, 0, 0, [](double t) { return std::sin(t) / 13.0 - 0.05; }},
+      {1400, 0, 0, [](double t) { return std::sin(t) / 10.0; }},
+      {1400, 1, 4, [](double t) { return std::sin(t) / 20.0 - 0.1; }},
+  };
+  for (const auto& g : grids) {
+    draw_at(g.p, 60.0);
+    const double t = 60.0 + 0.25 * g.reading;
+    EXPECT_FLOAT_EQ(sprite_sizes(g.grid).at(0), first_sprite(t, g.offset(t + 0.25)))
+        << "p = " << g.p << ", grid " << g.grid;
+  }
 }
 
 TEST_F(ScheduleSteps, TheClosingCubesUseASeventhOfTheTimeAndTurnByTwice) {
