@@ -8,9 +8,9 @@ face's four corners alone: a face with two diagonal corners above and two
 below always cuts off its two above corners, each on its own. A cell and its
 neighbour see the same four corners on the face they share, so they cut it
 the same way and their pieces meet without a gap. The rule needs at most five
-triangles for any case. A few rows keep the triangulation the show has always
-drawn (FIXED below); they use the same edges and cut every face by the same
-rule, which the script checks.
+triangles for any case. Eight rows are fixed triangle by triangle (FIXED
+below); they use the same edges and cut every face by the same rule, which the
+script checks.
 """
 
 CORNERS = [(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0),
