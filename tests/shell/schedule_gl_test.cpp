@@ -55,7 +55,7 @@ class ScheduleGl : public ::testing::Test {
     std::vector<uint8_t> half(4 * 4 * 4, 255);
     for (int y = 0; y < 4; ++y)
       for (int x = 0; x < 2; ++x) std::memset(&half[(y * 4 + x) * 4], 0, 3);
-    make_texture(TextureTable[3], 4, 4, half);
+    make_texture(TextureTable[kMorvelite], 4, 4, half);
     make_disc_sprite();
     glBindTexture(GL_TEXTURE_2D, TextureTable[kSpriteTexture]);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);

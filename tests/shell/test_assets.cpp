@@ -237,7 +237,7 @@ TEST(LoadAssets, FaultyPicturesBecomeTexturesAndTheModuleIsLoaded) {
   EXPECT_EQ(sprite[3], 0);
   // Texture parameters of a picture.
   GLint wrap = 0, filter = 0;
-  glBindTexture(GL_TEXTURE_2D, TextureTable[3]);
+  glBindTexture(GL_TEXTURE_2D, TextureTable[kMorvelite]);
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
   EXPECT_EQ(wrap, GL_REPEAT);
