@@ -50,9 +50,12 @@ if [ -n "${SOAK_WORK:-}" ]; then  # inside the X server
   for m in $(seq "$minutes"); do
     sleep $((start + 60 * m - $(date +%s)))
     kill -0 "$show" 2>/dev/null || { echo "soak: the show ended after $((m - 1)) minutes" >&2; exit 1; }
-    rss=$(awk '$1 == "VmRSS:" { print $2 }' "/proc/$show/status")
-    echo "$m $rss" >>"$work/rss"
-    echo "minute $m: rss ${rss} KiB" >&2
+    # Resident memory, and its parts: anonymous (the heap), mapped files,
+    # shared memory (the sound server's and the X server's pools).
+    read -r rss anon file shmem < <(awk '$1 == "VmRSS:" { r = $2 } $1 == "RssAnon:" { a = $2 }
+      $1 == "RssFile:" { f = $2 } $1 == "RssShmem:" { s = $2 } END { print r, a, f, s }' "/proc/$show/status")
+    echo "$m $rss $anon $file $shmem" >>"$work/rss"
+    echo "minute $m: rss $rss KiB (anonymous $anon, files $file, shared $shmem)" >&2
   done
   # What the sink has received so far is all played by the show; what
   # follows its ending is not compared.
