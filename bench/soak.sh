@@ -11,8 +11,8 @@
 # N: resident memory at the end less that after the first minute; M:
 # stretches where the recording falls silent, repeats or skips while the
 # offline rendering sounds. Goal: N <= 256, M = 0. Also printed: the frame
-# rate (from Mesa's heads-up display, not drawn), the underruns of the
-# show's stream that the server logged, and how late the machine woke a
+# rate (from Mesa's heads-up display, not drawn), how often the server
+# found the show's stream run dry, and how late the machine woke a
 # real-time thread (tests/package/stall_probe.py): a gap with a late
 # wake-up of tens of milliseconds is the machine's, not the show's.
 #
@@ -99,8 +99,9 @@ fps=$(sort -n "$work/fps" 2>/dev/null | awk '
   { v[NR] = $1; s += $1 }
   END { if (NR) printf "%.1f frames per second (half seconds: min %.1f, median %.1f, max %.1f)", s / NR, v[1], v[int((NR + 1) / 2)], v[NR]; else print "not reported" }')
 echo "frame rate: $fps"
-echo "underruns of the show's stream at the server: $(grep -c "Implicit underrun of" "$work/pulseaudio.log" || true)"
+echo "times the server found the show's stream run dry: $(sound_server_dropouts "$work")"
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "resident memory over the minutes: $(awk '{ print $2 }' "$work/rss" | sort -n | sed -n '1p;$p' | paste -sd' ') KiB (lowest, highest)"
 echo "a real-time thread's wake-ups on this machine: $(cat "$work/stalls")"
 growth=$(awk 'NR == 1 { first = $2 } { last = $2 } END { print last - first }' "$work/rss")
 gaps=$(python3 "$ROOT/tests/package/audio_gaps.py" --bytes "$(cat "$work/heard_bytes")" "$work/heard.raw" "$work/ref.wav")

@@ -99,10 +99,10 @@ play_once() {
   faults=$(python3 "$here/audio_gaps.py" --until "$until" "$work/play/heard.raw" "$work/ref.wav" 2>"$work/play/faults") ||
     fail "the comparison failed: $(cat "$work/play/faults")"
   [ "$faults" = 0 ] && return 0
-  underruns=$(grep -c 'Implicit underrun of' "$work/play/pulseaudio.log")
+  underruns=$(sound_server_dropouts "$work/play")
   echo "attempt $attempt: the sound heard differs from the rendering ($faults faults):" >&2
   cat "$work/play/faults" >&2
-  echo "the server reports $underruns underruns of the show's stream; machine: $(cat "$work/play/stalls")" >&2
+  echo "the server found the show's stream run dry $underruns times; machine: $(cat "$work/play/stalls")" >&2
   [ "$underruns" -gt 0 ] && return 2
   return 1
 }

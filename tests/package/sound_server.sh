@@ -8,6 +8,9 @@
 #   sound_record_start FILE   raw 16-bit mono 44100 Hz from the sink's monitor
 #   sound_record_stop
 #   sound_server_stop
+#   sound_server_dropouts     how often the server found the client's stream
+#                             run dry and then refilled (needs
+#                             SOUND_SERVER_VERBOSE=1 at the start)
 
 sound_server_start() {
   local dir=$1
@@ -58,4 +61,12 @@ sound_server_stop() {
     pulseaudio --check 2>/dev/null || return 0
     sleep 0.1
   done
+}
+
+# An underrun followed by the end of that underrun: the stream ran dry while
+# playing and went on. The stream's start (an end without an underrun) and
+# its last underrun when the client stops feeding it are not counted.
+sound_server_dropouts() {
+  awk '/Implicit underrun of/ { pending = 1 } /end of underrun/ && pending { n++; pending = 0 }
+       END { print n + 0 }' "$1/pulseaudio.log"
 }
