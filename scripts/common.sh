@@ -8,10 +8,16 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 # Packages the build, the tests and the show need on Debian 12.
 PACKAGES=(cmake g++ make pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri libegl1
           libjpeg62-turbo-dev libpng-dev libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool x11-utils openbox libx11-dev libxfixes-dev)
+          xvfb xauth xdotool x11-utils openbox libx11-dev libxfixes-dev
+          dpkg-dev file)
 # What capturing the show to video needs: scripts/run without a display, and
 # the video tests (which skip without it), so scripts/test installs it too.
 VIDEO_PACKAGES=(ffmpeg)
+# A desktop's sound server, run privately with a null sink by the package
+# tests and bench/soak.sh; Debian's checks of the package; the comparison of
+# what the sound server heard with the offline rendering.
+SOUND_PACKAGES=(pulseaudio pulseaudio-utils)
+PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream devscripts groff-base python3)
 
 # Installs whatever of the given Debian packages is missing: with apt-get as
 # root, through sudo otherwise; without either it prints the install line.

@@ -41,3 +41,20 @@ foreach(line IN LISTS frames)
     message(FATAL_ERROR "frame ${k}: position ${position}, the tick's is ${expected}")
   endif()
 endforeach()
+
+# The contact sheet of the same two seconds, a thumbnail every half second:
+# frames 0, 30, 60, 90 and 120, unshrunk at this size, in one row of
+# 64 x 48 pictures with a label strip under each, 4 pixels apart.
+execute_process(COMMAND ${CAPTURE} --size 64x48 --to 2 --every 30 --data ${DATA} --sheet ${OUT}/sheet.png
+                RESULT_VARIABLE status ERROR_VARIABLE err)
+if(NOT status EQUAL 0 OR NOT err MATCHES "5 thumbnails")
+  message(FATAL_ERROR "drmorvel-capture --sheet failed (${status}): ${err}")
+endif()
+file(READ ${OUT}/sheet.png header LIMIT 24 HEX)
+string(SUBSTRING "${header}" 32 8 width)
+string(SUBSTRING "${header}" 40 8 height)
+math(EXPR width "0x${width}")
+math(EXPR height "0x${height}")
+if(NOT width EQUAL 344 OR NOT height EQUAL 67)
+  message(FATAL_ERROR "the sheet is ${width} x ${height}, expected 344 x 67")
+endif()

@@ -1,7 +1,8 @@
 // drmorvel-capture: renders the show offline and deterministically, through
 // the code the show itself runs (asset loading, the frame's matrices, the
 // scene schedule, the overlay, the music engine), to PNG files, or with
-// --video to one MP4 file encoded by ffmpeg while the frames are rendered.
+// --video to one MP4 file encoded by ffmpeg while the frames are rendered,
+// or with --sheet to one contact sheet of labelled thumbnails.
 //
 // Frame k stands at show time k / fps. The show clock reads
 // floor(k * 1000 / fps) milliseconds, and before the frame is drawn the
@@ -18,7 +19,6 @@
 
 #include <SDL.h>
 #include <GL/gl.h>
-#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,8 +32,10 @@
 #include <string_view>
 
 #include "assets/assets.h"
+#include "contact_sheet.h"
 #include "gl_target.h"
 #include "player/player.h"
+#include "png_write.h"
 #include "progress.h"
 #include "shell/frame.h"
 #include "shell/shell.h"
@@ -48,17 +50,19 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: drmorvel-capture [--size WxH] [--fps N] [--from S] [--to S] [--every K]\n"
-    "                        [--data DIR] (--out DIR | --video FILE.mp4)\n"
+    "                        [--data DIR] (--out DIR | --video FILE.mp4 | --sheet FILE.png)\n"
     "  --size WxH        frame size in pixels (default 1024x768); the picture\n"
     "                    keeps its centred 4:3 viewport, with black bars\n"
     "  --fps N           frames per second of show time (default 60)\n"
     "  --from S          first second to write (default 0)\n"
     "  --to S            last second to render (default: until the show ends)\n"
-    "  --every K         write every K-th frame from S on (default 1; PNG only)\n"
+    "  --every K         write every K-th frame from S on (default 1; not --video)\n"
     "  --data DIR        read the pictures and the module from DIR\n"
     "  --out DIR         where frame-NNNNNN.png, frames.tsv and audio.wav go\n"
     "  --video FILE.mp4  one H.264 + AAC video with the sound, made by ffmpeg\n"
     "                    (width and height even)\n"
+    "  --sheet FILE.png  one contact sheet of the frames as thumbnails in order,\n"
+    "                    each labelled with its time and song position (order:row)\n"
     "Exit status: 0 done, 1 no usable module, 2 bad options or files,\n"
     "3 no OpenGL context, 4 ffmpeg missing or failed, 130 interrupted.\n";
 
@@ -75,6 +79,7 @@ struct Options {
   const char* data = nullptr;
   const char* out = nullptr;
   const char* video = nullptr;
+  const char* sheet = nullptr;
 };
 
 // The show clock's source while capturing: the current frame's milliseconds.
@@ -140,38 +145,19 @@ int parse(int argc, char** argv, Options& o) {
       o.out = v;
     } else if (arg == "--video") {
       o.video = v;
+    } else if (arg == "--sheet") {
+      o.sheet = v;
     } else {
       return usage("unknown option");
     }
   }
-  if ((o.out == nullptr) == (o.video == nullptr)) return usage("give either --out DIR or --video FILE.mp4");
-  if (o.video && o.every != 1) return usage("--every only applies to --out");
+  if ((o.out != nullptr) + (o.video != nullptr) + (o.sheet != nullptr) != 1)
+    return usage("give one of --out DIR, --video FILE.mp4 and --sheet FILE.png");
+  if (o.video && o.every != 1) return usage("--every does not apply to --video");
   // The encoder's 4:2:0 colour planes are half the picture's size each way.
   if (o.video && (o.width % 2 != 0 || o.height % 2 != 0)) return usage("--video needs an even width and height");
   if (o.to >= 0 && o.from > o.to) return usage("--from lies after --to");
   return 0;
-}
-
-bool write_png(const char* path, const uint8_t* rgb, int w, int h) {
-  std::FILE* f = std::fopen(path, "wb");
-  if (!f) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
-    return false;
-  }
-  png_init_io(png, f);
-  // Fast compression: the frames are many and mostly large flat areas.
-  png_set_compression_level(png, 3);
-  png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < h; ++y) png_write_row(png, rgb + static_cast<size_t>(y) * w * 3);
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(f) == 0;
 }
 
 // Where the pulled sound goes: all of it to the WAV file, or to the video
@@ -232,7 +218,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "drmorvel-capture: cannot write into %s: %s\n", o.out, std::strerror(errno));
       return 2;
     }
-  } else {
+  } else if (o.video) {
     // Started before the GL context exists, while this process has one
     // thread: nothing of the renderer's threads is copied into ffmpeg.
     if (!video_open(video, o.video, o.width, o.height, o.fps, kRate, why, sizeof why)) {
@@ -244,6 +230,7 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, on_interrupt);
   }
 
+  if (o.sheet) sheet_begin(o.width, o.height);
   GlTarget target;
   if (!gl_target_open(target, o.width, o.height, why, sizeof why)) {
     std::fprintf(stderr, "drmorvel-capture: cannot render: %s\n", why);
@@ -336,6 +323,12 @@ int main(int argc, char** argv) {
           status = interrupted ? 130 : 4;
           break;
         }
+      } else if (o.sheet) {
+        if (!sheet_add(rgb, static_cast<double>(k) / o.fps, static_cast<int32_t>(p))) {
+          std::snprintf(why, sizeof why, "more than %d thumbnails: give a larger --every", kSheetMaxThumbs);
+          status = 2;
+          break;
+        }
       } else {
         std::snprintf(path, sizeof path, "%s/frame-%06lld.png", o.out, static_cast<long long>(k));
         if (!write_png(path, rgb, o.width, o.height)) {
@@ -378,11 +371,24 @@ int main(int argc, char** argv) {
     return status;
   }
 
-  // The video: the sound of the last frame's display time, then the end.
   if (status == 0 && written == 0) {
     std::snprintf(why, sizeof why, "no frame lies within --from and the end of the show");
     status = 2;
   }
+  if (o.sheet) {
+    if (status == 0 && !sheet_write(o.sheet)) {
+      std::snprintf(why, sizeof why, "cannot write %.400s", o.sheet);
+      status = 2;
+    }
+    if (status != 0) {
+      std::fprintf(stderr, "drmorvel-capture: %s; no sheet written\n", why);
+      return status;
+    }
+    std::fprintf(stderr, "drmorvel-capture: %d thumbnails written to %s\n", written, o.sheet);
+    return 0;
+  }
+
+  // The video: the sound of the last frame's display time, then the end.
   if (status == 0 && !pull_sound(pulled, rendered * kRate / o.fps, sink, why, sizeof why)) status = 4;
   if (status == 0 && !video_finish(video, why, sizeof why)) status = interrupted ? 130 : 4;
   if (status == 130) std::snprintf(why, sizeof why, "interrupted");

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The package as a desktop user meets it: installed with apt-get, started
+# exactly as its desktop entry's Exec line says (desktop full screen, here
+# on a small X screen under a window manager, standard input /dev/null),
+# heard through a private PulseAudio server with a null sink. The show must
+# play to its end and exit 0, and the sink must have received exactly
+# drmorvel-modrender's rendering of the installed module, from the first
+# sound to the show's end, with no gap or repeated stretch. The package is
+# removed and the server stopped afterwards. Where the server reports that
+# the show's stream ran dry (a busy machine that did not run the show's
+# audio thread in time), the play is tried again, three times in all.
+#
+#   play_installed.sh DEB_DIR BINDIR WORK
+#
+# DEB_DIR holds the one package to install; BINDIR drmorvel-modrender.
+# Exit status 77: skipped (not root, or drmorvel already installed here).
+set -uo pipefail
+debdir=$1 bin=$2 work=$3
+here=$(cd "$(dirname "$0")" && pwd)
+entry=/usr/share/applications/drmorvel.desktop
+module=/usr/share/drmorvel-by-quenlo/data/zurivovariv.mod
+last_position=1920  # the show ends once the song has passed it
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+if [ "${PLAY_INNER:-}" = 1 ]; then  # inside the X server
+  openbox >/dev/null 2>&1 &
+  wm=$!
+  for _ in $(seq 50); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+  # Field codes (%f, %u, ...) stand for what a launcher passes: nothing here.
+  exec_line=$(sed -n 's/^Exec=//p' "$entry" | sed 's/%[a-zA-Z]//g')
+  read -r -a command <<<"$exec_line"
+  status=0
+  timeout 400 "${command[@]}" </dev/null >"$work/show.out" 2>"$work/show.err" || status=$?
+  echo "$status" >"$work/status"
+  kill "$wm" 2>/dev/null
+  exit 0
+fi
+
+[ "$(id -u)" -eq 0 ] || { echo "skipped: installing the package needs root"; exit 77; }
+if dpkg-query -W -f='${Status}' drmorvel 2>/dev/null | grep -q 'install ok installed'; then
+  echo "skipped: drmorvel is installed here, and this test installs and removes its own"
+  exit 77
+fi
+for tool in xvfb-run openbox xprop pulseaudio pactl parec python3; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/test installs it)"
+done
+debs=("$debdir"/drmorvel_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one package in $debdir, got: ${debs[*]}"
+deb=$(readlink -f "${debs[0]}")
+
+rm -rf "$work" && mkdir -p "$work" || exit 1
+source "$here/sound_server.sh"
+cleanup() {
+  sound_server_stop 2>/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 purge -y -q drmorvel \
+    >"$work/remove.log" 2>&1 || echo "could not remove drmorvel: $(tail -n 5 "$work/remove.log")" >&2
+}
+trap cleanup EXIT
+
+DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends \
+  "$deb" >"$work/install.log" 2>&1 || fail "apt-get install failed: $(tail -n 20 "$work/install.log")"
+[ -f "$entry" ] || fail "no desktop entry at $entry"
+
+# The song's sound until the tick that takes it past its last position:
+# what the show must have played before it ended.
+"$bin/drmorvel-modrender" --seconds 200 --timeline "$work/timeline" "$module" "$work/ref.wav" ||
+  fail "modrender failed"
+end_tick=$(awk -v last=$last_position '$2 > last { print $1; exit }' "$work/timeline")
+[ -n "$end_tick" ] || fail "the rendered song never passes $last_position"
+until=$(( (end_tick - 1) * 882 ))
+
+# One play through a fresh server. Returns 0 when the show played to its
+# end and the sink heard exactly the rendering, 1 on a fault of the show,
+# 2 when the server reports that the show's stream ran dry: the machine
+# did not run the show's audio thread in time (the stall probe says how
+# late it woke a real-time thread), which says nothing of the show.
+play_once() {
+  local attempt=$1 status faults underruns
+  rm -rf "$work/play" && mkdir -p "$work/play"
+  SOUND_SERVER_VERBOSE=1 sound_server_start "$work/play" || fail "no sound server"
+  sound_record_start "$work/play/heard.raw" || fail "no recording"
+  python3 "$here/stall_probe.py" 600 >"$work/play/stalls" &
+  local probe=$!
+  # A small screen: the show fills it, and software rendering keeps up.
+  PLAY_INNER=1 xvfb-run -a -s "-screen 0 320x240x24" "$0" "$debdir" "$bin" "$work/play" || fail "xvfb-run failed"
+  sleep 1  # the last sound the server took reaches the recording
+  kill -TERM "$probe" && wait "$probe"
+  sound_server_stop
+
+  status=$(cat "$work/play/status")
+  [ "$status" = 0 ] || fail "exit status $status: $(tail -n 20 "$work/play/show.err")"
+  grep -q -F 'Select your sound device:' "$work/play/show.out" || fail "the show did not print its menu"
+  faults=$(python3 "$here/audio_gaps.py" --until "$until" "$work/play/heard.raw" "$work/ref.wav" 2>"$work/play/faults") ||
+    fail "the comparison failed: $(cat "$work/play/faults")"
+  [ "$faults" = 0 ] && return 0
+  underruns=$(sound_server_dropouts "$work/play")
+  echo "attempt $attempt: the sound heard differs from the rendering ($faults faults):" >&2
+  cat "$work/play/faults" >&2
+  echo "the server found the show's stream run dry $underruns times; machine: $(cat "$work/play/stalls")" >&2
+  [ "$underruns" -gt 0 ] && return 2
+  return 1
+}
+
+for attempt in 1 2 3; do
+  play_once $attempt
+  case $? in
+    0) echo "ok: $(basename "$deb") played to its end; $(( until / 44100 )) s of sound heard exactly as rendered" \
+         "(attempt $attempt; machine: $(cat "$work/play/stalls"))"
+       exit 0 ;;
+    1) fail "the show's sound is wrong" ;;
+  esac
+done
+fail "the show's stream ran dry in every attempt: this machine is too busy to check the sound"
