@@ -5,6 +5,8 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <malloc.h>
+
 #include <cstdio>
 
 #include "assets/assets.h"
@@ -27,6 +29,12 @@ int fail(const char* what) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The libraries underneath (the GL driver above all) free and allocate
+  // blocks of up to a few MiB every frame. Keep freed memory in the heap for
+  // the next frame instead of handing it back to the system and mapping it
+  // again: the show's resident memory then stays level however long it runs.
+  mallopt(M_MMAP_THRESHOLD, 8 << 20);
+  mallopt(M_TRIM_THRESHOLD, 16 << 20);
   const Uint32 flags = show_window_flags(argc, argv);
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail("cannot start SDL");
   SDL_Window* window = SDL_CreateWindow(kShowCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
