@@ -24,6 +24,11 @@ function(drmorvel_use_options dir)
     if(type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$")
       target_link_libraries(${target} PRIVATE drmorvel_options)
     endif()
+    # Keeps the GL driver's libraries loaded to the end (see the file), so
+    # that the leak check at exit sees their memory as theirs.
+    if(DRMORVEL_SANITIZE AND type STREQUAL "EXECUTABLE")
+      target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/keep_libraries.cpp)
+    endif()
   endforeach()
   get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
   foreach(subdir IN LISTS subdirs)

@@ -1,17 +1,32 @@
 // Fuzz target: arbitrary bytes as the show's module file. The bytes go into
 // the zero-filled module buffer exactly as the asset loader puts a file there,
 // the offline mixing device takes the module, and the audio callback plays
-// and mixes a few hundred ticks. Any read or write outside the buffer, a
-// sample, a pattern or a table is an error under AddressSanitizer, and any
-// undefined arithmetic under UndefinedBehaviorSanitizer.
+// and mixes 200 ticks. Any read or write outside the buffer, a sample, a
+// pattern or a table is an error under AddressSanitizer, and any undefined
+// arithmetic under UndefinedBehaviorSanitizer.
 //
 // Byte 0 of the input (the first byte of the song title, which the loader
 // never reads) picks the variant, so that seeds stay plain module files:
 //   bit 0     sound mode 1 (8-bit, 22050 Hz) instead of 2 (16-bit, 44100 Hz)
 //   bit 1     the interpolating mixer
 //   bits 2-4  the length of the audio callback's buffers
+//   bits 5-7  all set: the show's 50 ticks per second (882 or 441 samples
+//             a tick); otherwise 1000 (44 or 22 samples a tick)
+//
+// Why the short ticks lose nothing: the player's work per tick does not
+// depend on the tick's length, and the mixer's rules (stretches without a
+// loop end or the sample's end in them, the blocks of 16 samples, the wrap
+// at a loop end, the parking at a sample's end, interpolation, clipping)
+// are decided per sample, so a tick of 44 samples takes every branch a tick
+// of 882 does at a twentieth of the cost. What a short tick no longer does
+// is run far into a long sample within 200 ticks (8,800 samples, about
+// 6,200 bytes at period 113); shorter samples, and the sample offset
+// command, which puts a voice anywhere up to 65,280 bytes in, still reach
+// every end. One input in eight keeps the show's own tick length, which is
+// also the length at which one tick fills the mixer's buffer exactly.
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "assets/module_file.h"
@@ -21,14 +36,22 @@
 namespace {
 
 constexpr int kTicks = 200;
+constexpr int kShowTicksPerSecond = 50;
+constexpr int kFuzzTicksPerSecond = 1000;
 // Buffer lengths in sample frames: the show's 2048, and others that cut the
-// ticks differently, including buffers shorter than one tick.
-constexpr int kFrameChoices[8] = {2048, 2048, 882, 441, 1000, 4096, 100, 333};
+// ticks differently, including buffers shorter than one tick at either rate.
+constexpr int kFrameChoices[8] = {2048, 2048, 882, 441, 1000, 87, 100, 33};
 
 int ticks_run = 0;
 void count_tick() { ++ticks_run; }
 
-uint8_t stream[4096 * 2];
+uint8_t stream[2048 * 2];
+
+// The bytes of module_buffer that the last input may have left non-zero:
+// its own bytes and the patterns the loader unpacked in place, which may
+// reach past them into the zeros. Clearing only those keeps the buffer all
+// zero after the input without clearing 300,000 bytes every time.
+size_t dirty = kModuleBufferSize;
 
 // Puts back the state that the show starts with and that one load does not
 // reset, so that every input plays the same way whatever ran before it.
@@ -36,7 +59,9 @@ void reset_engine() {
   std::memset(sample_slots, 0, sizeof sample_slots);
   pt_reset_channels();
   pacing.tick_remainder = 0;
+  pacing.pending_byte = -1;
   sound.interpolate = 0;
+  std::srand(1);  // the random waveform as the show's process builds it
 }
 
 }  // namespace
@@ -46,14 +71,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int mode = (control & 1) ? kSound8Bit : kSound16Bit;
   const int frames = kFrameChoices[(control >> 2) & 7];
   const int width = mode == kSound16Bit ? 2 : 1;
+  const int ticks_per_second = (control >> 5) == 7 ? kShowTicksPerSecond : kFuzzTicksPerSecond;
 
   reset_engine();
-  std::memset(module_buffer, 0, kModuleBufferSize);
-  std::memcpy(module_buffer, data, size < kModuleBufferSize ? size : kModuleBufferSize);
+  std::memset(module_buffer, 0, dirty);
+  const size_t copied = size < kModuleBufferSize ? size : kModuleBufferSize;
+  std::memcpy(module_buffer, data, copied);
 
   snd_open_offline(mode);
-  snd_pacing_init(50);
-  if (!pt_load(module_buffer, kModuleBufferSize)) {
+  snd_pacing_init(ticks_per_second);
+  const int loaded = pt_load(module_buffer, kModuleBufferSize);
+  dirty = copied;
+  if (loaded) {
+    const size_t patterns_end =
+        kPatternDataOffset + size_t{song.channel_count} * 256 * (song.highest_pattern + 1u);
+    if (patterns_end > dirty) dirty = patterns_end;
+  }
+  if (!loaded) {
     // A rejected module leaves the player idle; its ticks must stay harmless.
     snd_audio_callback(nullptr, stream, 2048 * width);
     return 0;

@@ -1,24 +1,35 @@
-// Writes the fuzz seeds: small modules built here that between them reach
-// every effect command, loops, sample offsets, jumps and breaks, several
-// format tags, a truncated file and a loop that would run past the module
-// buffer. Usage: make-fuzz-seeds DIR
+// Writes the fuzz seeds, each target's in DIR/<target>/. Usage:
+// make-fuzz-seeds DIR
 //
-// Byte 0 of each seed selects the fuzz variant (see fuzz_module.cpp).
+// fuzz-module: small modules built here that between them reach every
+// effect command, loops, sample offsets, jumps and breaks, several format
+// tags, a truncated file and a loop that would run past the module
+// buffer. Byte 0 of each selects the fuzz variant (see
+// fuzz_module.cpp).
+//
+// fuzz-picture: small pictures as the data generator paints and encodes
+// them (colour, grayscale, progressive), and the damaged files the tests use
+// (truncated, cut inside the headers, not a JPEG at all).
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "datagen.h"
 #include "module_builder.h"
 
 namespace {
 
-bool write(const std::string& path, std::vector<uint8_t> bytes, uint8_t variant) {
-  bytes[0] = variant;
+bool write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
+}
+
+bool write(const std::string& path, std::vector<uint8_t> bytes, uint8_t variant) {
+  bytes[0] = variant;
+  return write_file(path, bytes);
 }
 
 ModuleBuilder::Sample one_shot(size_t length, uint32_t seed) {
@@ -106,10 +117,11 @@ int main(int argc, char** argv) {
     std::fputs("usage: make-fuzz-seeds DIR\n", stderr);
     return 2;
   }
-  const std::string dir = argv[1];
+  const std::string dir = std::string(argv[1]) + "/fuzz-module";
   bool ok = true;
   ok &= write(dir + "/effects-16bit.mod", effects_song().build(), 0x00);
   ok &= write(dir + "/effects-8bit-interp.mod", effects_song().build(), 0x03);
+  ok &= write(dir + "/effects-show-ticks.mod", effects_song().build(), 0xE0);
   ok &= write(dir + "/edges-short-buffers.mod", edges_song().build(), 0x1A);
   std::vector<uint8_t> truncated = busy_song("6CHN", 6, 3).build();
   truncated.resize(1084 + 3 * 6 * 256 + 700);  // the samples are cut short
@@ -118,6 +130,23 @@ int main(int argc, char** argv) {
   ok &= write(dir + "/busy-2ch.mod", busy_song("2CHN", 2, 2).build(), 0x07);
   ok &= write(dir + "/loop-past-buffer.mod", loop_past_buffer(), 0x00);
   ok &= write(dir + "/loop-past-buffer-interp.mod", loop_past_buffer(), 0x02);
+
+  using datagen::encode_jpeg;
+  using datagen::test_picture;
+  const std::string pictures = std::string(argv[1]) + "/fuzz-picture";
+  for (int style = 0; style < 7; ++style) {
+    // Odd sizes, so that rows are not a multiple of four bytes long.
+    ok &= write_file(pictures + "/style" + std::to_string(style) + ".jpg",
+                     encode_jpeg(test_picture(style, 21 + 6 * style, 17 + 4 * style, 3), 80));
+  }
+  ok &= write_file(pictures + "/gray.jpg", encode_jpeg(test_picture(1, 40, 30, 1), 80));
+  ok &= write_file(pictures + "/progressive.jpg", encode_jpeg(test_picture(3, 48, 32, 3), 80, true));
+  std::vector<uint8_t> cut = encode_jpeg(test_picture(3, 64, 48, 3), 80);
+  cut.resize(cut.size() / 3);
+  ok &= write_file(pictures + "/truncated.jpg", cut);
+  cut.resize(20);  // ends inside the headers
+  ok &= write_file(pictures + "/header-only.jpg", cut);
+  ok &= write_file(pictures + "/not-a-jpeg.jpg", {'G', 'I', 'F', '8', '9', 'a'});
   if (!ok) std::fputs("make-fuzz-seeds: cannot write the seeds\n", stderr);
   return ok ? 0 : 1;
 }

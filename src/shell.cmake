@@ -1,3 +1,9 @@
+# The picture decoder on its own: it needs no GL, so the fuzz target takes it
+# without the rest of the show.
+add_library(drmorvel_picture STATIC assets/picture.cpp)
+target_include_directories(drmorvel_picture PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(drmorvel_picture PUBLIC JPEG::JPEG)
+
 # The show: asset loading, the shell (clock, viewport, frame, schedule,
 # picture overlay) and the drmorvel executable.
 
@@ -13,8 +19,8 @@ set(DRMORVEL_SHELL_SOURCES
 
 add_library(drmorvel_show STATIC assets/assets.cpp ${DRMORVEL_SHELL_SOURCES})
 target_include_directories(drmorvel_show PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(drmorvel_show PUBLIC drmorvel_engine drmorvel_effects SDL2::SDL2 OpenGL::GL
-                      JPEG::JPEG)
+target_link_libraries(drmorvel_show PUBLIC drmorvel_picture drmorvel_engine drmorvel_effects SDL2::SDL2
+                      OpenGL::GL)
 
 # One show executable per data directory: the directory is a constant of
 # main.cpp, so only that file is compiled again.

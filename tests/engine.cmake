@@ -12,12 +12,14 @@ target_link_libraries(position_thread_test PRIVATE drmorvel_engine GTest::gtest_
 add_test(NAME position_thread_test COMMAND position_thread_test)
 set_tests_properties(position_thread_test PROPERTIES LABELS threads)
 
-# drmorvel-modrender as a program: its files, its messages and its statuses.
+# drmorvel-modrender as a program: its files, its messages and its statuses;
+# and both tools' refusal of bad options (drmorvel-capture refuses them
+# before it needs any GL).
 add_executable(modrender_test modrender_test.cpp)
 target_link_libraries(modrender_test PRIVATE drmorvel_engine GTest::gtest_main)
 target_compile_definitions(modrender_test PRIVATE
-  MODRENDER_PATH="$<TARGET_FILE:drmorvel-modrender>")
-add_dependencies(modrender_test drmorvel-modrender)
+  MODRENDER_PATH="$<TARGET_FILE:drmorvel-modrender>" CAPTURE_PATH="$<TARGET_FILE:drmorvel-capture>")
+add_dependencies(modrender_test drmorvel-modrender drmorvel-capture)
 gtest_discover_tests(modrender_test)
 
 # The mixer's fast voice loop against the plain per-sample loop.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -43,14 +44,16 @@ void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// Runs the renderer with the given arguments (already quoted as needed).
-Outcome modrender(const std::string& args) {
+// Runs a tool with the given arguments (already quoted as needed).
+Outcome run_tool(const char* tool, const std::string& args) {
   const std::string err = temp_path("stderr.txt");
-  const std::string command = std::string("'") + MODRENDER_PATH + "' " + args + " 2>'" + err + "'";
+  const std::string command = std::string("'") + tool + "' " + args + " 2>'" + err + "'";
   const int raw = std::system(command.c_str());
   Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(err)};
   return run;
 }
+
+Outcome modrender(const std::string& args) { return run_tool(MODRENDER_PATH, args); }
 
 uint32_t le(const std::string& s, size_t at, int bytes) {
   uint32_t v = 0;
@@ -198,16 +201,59 @@ TEST_F(ModRender, UnknownFormatTagIsStatusOneWithTheLoadersText) {
   EXPECT_NE(run.err.find("pt_takemod error: unknown module type!"), std::string::npos) << run.err;
 }
 
-TEST_F(ModRender, BadOptionsPrintUsageAndGiveStatusTwo) {
+// Both tools: every option that takes a number refuses garbage, negative
+// numbers, zero where it means nothing and values out of range (for the
+// sound, what a WAV file cannot hold) with the usage text and status 2,
+// before writing anything; so do unknown options and missing arguments.
+TEST_F(ModRender, BadOptionsOfEitherToolPrintUsageAndGiveStatusTwo) {
   const std::string files = " '" + module_ + "' '" + wav_ + "'";
+  const std::string out_dir = temp_path("capture");
+  const std::string out = " --out '" + out_dir + "'";
+  const char* const modrender_path = MODRENDER_PATH;
+  const char* const capture_path = CAPTURE_PATH;
+  struct Case {
+    const char* tool;
+    std::string args;
+  };
+  std::vector<Case> cases;
+  for (const char* bad : {"3", "0", "-1", "1.0", "2x", "''", "' 2'"})
+    cases.push_back({modrender_path, std::string("--mode ") + bad + files});
+  // 48696 s of 16-bit sound is more than the 4 GiB a WAV file holds.
+  for (const char* bad : {"abc", "-1", "0", "0.0", "86401", "1e3", "0x10", "' 5'", "5s", "inf", "nan",
+                          "''", "1.", ".5.", "48696", "60000", "99999999999"})
+    cases.push_back({modrender_path, std::string("--seconds ") + bad + files});
+  for (const std::string& args : {"--mode" + files, std::string("--seconds"), "--bogus" + files,
+                                  std::string(""), "'" + module_ + "'", files + " extra"})
+    cases.push_back({modrender_path, args});
+
+  for (const char* bad : {"0x48", "64x0", "4097x48", "64x4097", "-64x48", "+64x48", "64x", "x48", "64*48",
+                          "' 64x48'", "64x48x2", "64x-48", "abc", "''", "99999999999x48"})
+    cases.push_back({capture_path, std::string("--size ") + bad + out + " --to 1"});
+  for (const char* bad : {"0", "-1", "1001", "30.5", "1e2", "0x3c", "''", "abc", "' 30'", "30fps"})
+    cases.push_back({capture_path, std::string("--fps ") + bad + out + " --to 1"});
+  for (const char* bad : {"-1", "abc", "86401", "1e1", "''", "' 1'", "1.5.0"}) {
+    cases.push_back({capture_path, std::string("--from ") + bad + out + " --to 1"});
+    cases.push_back({capture_path, std::string("--to ") + bad + out});
+  }
+  for (const char* bad : {"0", "-1", "1.5", "1000001", "abc", "''"})
+    cases.push_back({capture_path, std::string("--every ") + bad + out + " --to 1"});
+  // audio.wav would pass 4 GiB before the last frame.
+  cases.push_back({capture_path, "--to 50000" + out});
+  cases.push_back({capture_path, "--fps 1000 --to 86400" + out});
   for (const std::string& args :
-       {std::string("--mode 3") + files, std::string("--mode") , std::string("--seconds abc") + files,
-        std::string("--seconds -1") + files, std::string("--bogus") + files, std::string(""),
-        std::string("'") + module_ + "'", files + " extra"}) {
-    SCOPED_TRACE(args);
-    const Outcome run = modrender(args);
+       {"--bogus 1" + out, "--to" + out, std::string("--to 1"), "--from 2 --to 1" + out})
+    cases.push_back({capture_path, args});
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.tool) + " " + c.args);
+    std::remove(wav_.c_str());
+    const Outcome run = run_tool(c.tool, c.args);
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find("usage: drmorvel-modrender"), std::string::npos) << run.err;
+    const bool is_modrender = c.tool == modrender_path;
+    EXPECT_NE(run.err.find(is_modrender ? "usage: drmorvel-modrender" : "usage: drmorvel-capture"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(access((is_modrender ? wav_ : out_dir).c_str(), F_OK), 0) << "something was written";
   }
 }
 

@@ -34,6 +34,7 @@
 #include "assets/assets.h"
 #include "contact_sheet.h"
 #include "gl_target.h"
+#include "options.h"
 #include "player/player.h"
 #include "png_write.h"
 #include "progress.h"
@@ -68,6 +69,7 @@ constexpr char kUsage[] =
 
 constexpr int kRate = 44100;  // the 16-bit device's rate
 constexpr int kMaxSide = 4096;
+constexpr double kMaxSeconds = 24 * 3600;
 
 struct Options {
   int width = 1024;
@@ -88,28 +90,28 @@ uint32_t capture_ticks() { return frame_ms; }
 
 int sound_choice() { return snd_open_offline(kSound16Bit); }
 
+// The samples pulled before frame k is drawn: those before its time, and at
+// least one, since tick 1 starts at time 0.
+int64_t sound_until(int64_t k, int fps) {
+  const int64_t sample = k * kRate / fps;
+  return sample > 0 ? sample : 1;
+}
+
+// The last frame --to allows.
+int64_t last_frame(const Options& o) { return static_cast<int64_t>(std::floor(o.to * o.fps + 1e-9)); }
+
 int usage(const char* problem) {
   if (problem) std::fprintf(stderr, "drmorvel-capture: %s\n", problem);
   std::fputs(kUsage, stderr);
   return 2;
 }
 
-bool parse_number(const char* s, double lo, double hi, double& out) {
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(s, &end);
-  if (errno != 0 || end == s || *end != '\0' || !std::isfinite(v) || v < lo || v > hi) return false;
-  out = v;
-  return true;
-}
-
 bool parse_size(const char* s, int& w, int& h) {
-  char* end = nullptr;
-  const long a = std::strtol(s, &end, 10);
-  if (end == s || (*end != 'x' && *end != 'X')) return false;
-  const char* rest = end + 1;
-  const long b = std::strtol(rest, &end, 10);
-  if (end == rest || *end != '\0' || a < 1 || b < 1 || a > kMaxSide || b > kMaxSide) return false;
+  const char* x = std::strpbrk(s, "xX");
+  long a = 0, b = 0;
+  if (x == nullptr || !parse_whole(s, static_cast<size_t>(x - s), 1, kMaxSide, a) ||
+      !parse_whole(x + 1, 1, kMaxSide, b))
+    return false;
   w = static_cast<int>(a);
   h = static_cast<int>(b);
   return true;
@@ -124,21 +126,19 @@ int parse(int argc, char** argv, Options& o) {
     }
     if (i + 1 >= argc) return usage("every option needs a value");
     const char* v = argv[++i];
-    double x = 0;
+    long n = 0;
     if (arg == "--size") {
       if (!parse_size(v, o.width, o.height)) return usage("--size takes WxH, each 1 to 4096");
     } else if (arg == "--fps") {
-      if (!parse_number(v, 1, 1000, x) || x != std::floor(x)) return usage("--fps takes a whole number from 1 to 1000");
-      o.fps = static_cast<int>(x);
+      if (!parse_whole(v, 1, 1000, n)) return usage("--fps takes a whole number from 1 to 1000");
+      o.fps = static_cast<int>(n);
     } else if (arg == "--from") {
-      if (!parse_number(v, 0, 86400, x)) return usage("--from takes seconds from 0");
-      o.from = x;
+      if (!parse_decimal(v, 0, kMaxSeconds, o.from)) return usage("--from takes seconds from 0 to 86400");
     } else if (arg == "--to") {
-      if (!parse_number(v, 0, 86400, x)) return usage("--to takes seconds from 0");
-      o.to = x;
+      if (!parse_decimal(v, 0, kMaxSeconds, o.to)) return usage("--to takes seconds from 0 to 86400");
     } else if (arg == "--every") {
-      if (!parse_number(v, 1, 1e6, x) || x != std::floor(x)) return usage("--every takes a whole number from 1");
-      o.every = static_cast<int>(x);
+      if (!parse_whole(v, 1, 1000000, n)) return usage("--every takes a whole number from 1 to 1000000");
+      o.every = static_cast<int>(n);
     } else if (arg == "--data") {
       o.data = v;
     } else if (arg == "--out") {
@@ -157,6 +157,8 @@ int parse(int argc, char** argv, Options& o) {
   // The encoder's 4:2:0 colour planes are half the picture's size each way.
   if (o.video && (o.width % 2 != 0 || o.height % 2 != 0)) return usage("--video needs an even width and height");
   if (o.to >= 0 && o.from > o.to) return usage("--from lies after --to");
+  if (o.out && o.to >= 0 && !wav_holds(2 * static_cast<uint64_t>(sound_until(last_frame(o), o.fps))))
+    return usage("--to: the sound up to then is more than the 4 GiB audio.wav can hold");
   return 0;
 }
 
@@ -278,7 +280,7 @@ int main(int argc, char** argv) {
   static uint8_t rgb[kMaxSide * kMaxSide * 3];
   const int64_t first = static_cast<int64_t>(std::ceil(o.from * o.fps - 1e-9));
   // The last frame --to allows; without --to the song decides.
-  const int64_t last = o.to >= 0 ? static_cast<int64_t>(std::floor(o.to * o.fps + 1e-9)) : -1;
+  const int64_t last = o.to >= 0 ? last_frame(o) : -1;
   SoundSink sink;
   sink.wav = wav;
   if (o.video) {
@@ -299,10 +301,15 @@ int main(int argc, char** argv) {
       break;
     }
     frame_ms = static_cast<uint32_t>(k * 1000 / o.fps);
-    // Tick 1 starts at time 0, so frame 0 needs one sample pulled for it to
-    // have run.
-    const int64_t sample = k * kRate / o.fps;
-    if (!pull_sound(pulled, sample > 0 ? sample : 1, sink, why, sizeof why)) {
+    const int64_t sample = sound_until(k, o.fps);
+    if (wav && !wav_holds(2 * static_cast<uint64_t>(sample))) {
+      // Only a song that never ends gets here without --to, after 13 hours.
+      std::snprintf(why, sizeof why, "the sound passes the 4 GiB audio.wav can hold at frame %lld",
+                    static_cast<long long>(k));
+      status = 2;
+      break;
+    }
+    if (!pull_sound(pulled, sample, sink, why, sizeof why)) {
       status = 4;
       break;
     }

@@ -13,18 +13,21 @@
 #include "assets/module_file.h"
 #include "player/player.h"
 #include "sound/sound.h"
+#include "options.h"
 #include "wav.h"
 
 namespace {
 
 constexpr int kBufferFrames = 2048;  // what the show asks SDL for
 constexpr int kBlockBuffers = 64;    // callback buffers per write
+constexpr double kMaxSeconds = 24 * 3600;
 
 constexpr char kUsage[] =
     "usage: drmorvel-modrender [--mode 1|2] [--seconds S] [--timeline FILE] MODULE OUT.wav\n"
     "  --mode 2      16-bit signed mono at 44100 Hz (default)\n"
     "  --mode 1      8-bit unsigned mono at 22050 Hz\n"
-    "  --seconds S   length of the rendering in seconds (default 180)\n"
+    "  --seconds S   length of the rendering in seconds (default 180; at most 86400,\n"
+    "                and in mode 2 at most 48695, the 4 GiB a WAV file holds)\n"
     "  --timeline F  write one line per player tick: tick number, tab, song position\n";
 
 std::FILE* timeline = nullptr;
@@ -60,12 +63,8 @@ int main(int argc, char** argv) {
         else if (std::strcmp(value, "2") == 0) mode = kSound16Bit;
         else return usage("--mode takes 1 or 2");
       } else if (arg == "--seconds") {
-        char* end = nullptr;
-        errno = 0;
-        seconds = std::strtod(value, &end);
-        if (errno != 0 || end == value || *end != '\0' || !std::isfinite(seconds) || seconds < 0 ||
-            seconds > 24 * 3600)
-          return usage("--seconds takes a number of seconds from 0 to 86400");
+        if (!parse_decimal(value, 0, kMaxSeconds, seconds) || seconds == 0)
+          return usage("--seconds takes a number of seconds above 0, at most 86400");
       } else {
         timeline_path = value;
       }
@@ -80,6 +79,11 @@ int main(int argc, char** argv) {
     }
   }
   if (positional_count != 2) return usage("MODULE and OUT.wav are needed");
+  const uint32_t rate = mode == kSound8Bit ? 22050 : 44100;
+  const uint32_t width = mode == kSound8Bit ? 1 : 2;
+  const uint64_t frames = static_cast<uint64_t>(std::llround(seconds * rate));
+  if (!wav_holds(frames * width))
+    return usage("--seconds: that much sound in this mode is more than the 4 GiB a WAV file holds");
 
   const long size = read_module_file(positional[0]);
   if (size < 0) {
@@ -112,9 +116,6 @@ int main(int argc, char** argv) {
   // where it was rendered: a long rendering otherwise spends as much time
   // copying and writing small buffers as in the mixer.
   std::setvbuf(out, nullptr, _IONBF, 0);
-  const uint32_t rate = mode == kSound8Bit ? 22050 : 44100;
-  const uint32_t width = mode == kSound8Bit ? 1 : 2;
-  const uint64_t frames = static_cast<uint64_t>(std::llround(seconds * rate));
   uint8_t header[kWavHeaderSize];
   wav_header(header, rate, width * 8, static_cast<uint32_t>(frames * width));
   bool ok = std::fwrite(header, 1, sizeof header, out) == sizeof header;

@@ -25,3 +25,8 @@ inline void wav_header(uint8_t* h, uint32_t rate, uint32_t bits, uint32_t data_b
   std::memcpy(h + 36, "data", 4);
   put_le(h + 40, data_bytes, 4);
 }
+
+// The most sample bytes one file can hold: its RIFF chunk's 32-bit size
+// counts the data and 36 bytes of header.
+constexpr uint64_t kWavMaxDataBytes = 0xFFFFFFFFu - 36u;
+inline bool wav_holds(uint64_t data_bytes) { return data_bytes <= kWavMaxDataBytes; }

@@ -43,6 +43,9 @@ uint32_t lookup_channels(const uint8_t* tag) {
 // The note whose row-0 period is the first at or below the raw period: an
 // exact period gives its note, one between two notes the higher one.
 uint8_t note_from_period(uint32_t period) {
+  // Most cells hold no note (period 0): below the table's last period no
+  // entry can match, so the search is skipped.
+  if (period < PeriodTable[83]) return kNoNote;
   for (int j = 0; j <= 83; ++j)
     if (PeriodTable[j] <= period) return static_cast<uint8_t>(j);
   return kNoNote;

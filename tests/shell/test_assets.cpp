@@ -85,6 +85,22 @@ TEST(LoadJpegRgb, GrayscaleBecomesThreeEqualComponents) {
   std::free(block);
 }
 
+// A real picture's bytes with the size in its frame header (SOF0 or SOF2)
+// replaced: a header that claims far more pixels than the file holds.
+std::vector<uint8_t> claiming(std::vector<uint8_t> jpeg, int width, int height) {
+  for (size_t i = 2; i + 9 <= jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+      jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
+      jpeg[i + 6] = static_cast<uint8_t>(height);
+      jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
+      jpeg[i + 8] = static_cast<uint8_t>(width);
+      return jpeg;
+    }
+  }
+  ADD_FAILURE() << "no frame header";
+  return jpeg;
+}
+
 TEST(LoadJpegRgb, FaultyFilesReturnNullAndLeaveTheSizeAlone) {
   const std::vector<uint8_t> garbage = {'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'};
   write_bytes(data_path("garbage.jpg"), garbage);
@@ -94,11 +110,22 @@ TEST(LoadJpegRgb, FaultyFilesReturnNullAndLeaveTheSizeAlone) {
   write_bytes(data_path("header.jpg"), header_only);
   // Valid, but wider than any texture may be.
   write_bytes(data_path("wide.jpg"), datagen::encode_jpeg(datagen::test_picture(0, 16385, 8, 1), 50));
+  // Within the side limit, but the block alone (192 MiB) is over the budget.
+  write_bytes(data_path("huge.jpg"), claiming(datagen::encode_jpeg(striped(16, 16), 90), 8192, 8192));
+  // The block (103 MiB) fits, the coefficients a progressive file keeps
+  // (another 103 MiB at 4:2:0) do not.
+  write_bytes(data_path("progressive.jpg"),
+              claiming(datagen::encode_jpeg(striped(16, 16), 90, true), 6000, 6000));
 
-  for (const char* name : {"garbage.jpg", "empty.jpg", "header.jpg", "wide.jpg"}) {
+  for (const auto& [name, reason] :
+       {std::pair{"garbage.jpg", ""}, std::pair{"empty.jpg", ""}, std::pair{"header.jpg", ""},
+        std::pair{"wide.jpg", "16385 x 8 pixels is too large"},
+        std::pair{"huge.jpg", "8192 x 8192 pixels is too large"},
+        std::pair{"progressive.jpg", "6000 x 6000 pixels needs more than 128 MiB"}}) {
     int w = -5, h = -7;
     EXPECT_EQ(load_jpeg_rgb(data_path(name).c_str(), &w, &h), nullptr) << name;
     EXPECT_STRNE(jpeg_message(), "") << name << " failed without a reason";
+    EXPECT_NE(std::string(jpeg_message()).find(reason), std::string::npos) << name << ": " << jpeg_message();
     EXPECT_EQ(w, -5) << name;
     EXPECT_EQ(h, -7) << name;
   }
@@ -152,11 +179,12 @@ int count_lines(const std::string& s, const char* containing) {
 }
 
 // The test data set's faults: tekstit.jpg missing, 70skugga.jpg not a JPEG,
-// morvelite.jpg truncated, funker.jpg grayscale; odd widths elsewhere.
+// morvelite.jpg truncated, funker.jpg grayscale, funkka.jpg claiming more
+// pixels than a picture may have; odd widths elsewhere.
 void write_data_set(bool with_module) {
   using datagen::encode_jpeg;
   using datagen::test_picture;
-  write_bytes(data_path("funkka.jpg"), encode_jpeg(test_picture(0, 37, 29, 3), 90));
+  write_bytes(data_path("funkka.jpg"), claiming(encode_jpeg(test_picture(0, 37, 29, 3), 90), 12000, 12000));
   write_bytes(data_path("funker.jpg"), encode_jpeg(test_picture(1, 40, 30, 1), 90));
   write_bytes(data_path("70skugga.jpg"), {'G', 'I', 'F', '8', '9', 'a'});
   std::vector<uint8_t> truncated = encode_jpeg(test_picture(3, 64, 48, 3), 90);
@@ -200,7 +228,8 @@ TEST(LoadAssets, FaultyPicturesBecomeTexturesAndTheModuleIsLoaded) {
 
   EXPECT_EQ(out, "Select your sound device:\n0 - None\n1 - 8-bit 22kHz\n2 - 16-bit 44kHz\n");
   // One line for each faulty picture, none for the others.
-  EXPECT_EQ(count_lines(err, "\n"), 3) << err;
+  EXPECT_EQ(count_lines(err, "\n"), 4) << err;
+  EXPECT_EQ(count_lines(err, "funkka.jpg: picture of 12000 x 12000 pixels is too large"), 1) << err;
   EXPECT_EQ(count_lines(err, "tekstit.jpg"), 1) << err;
   EXPECT_EQ(count_lines(err, "70skugga.jpg"), 1) << err;
   EXPECT_EQ(count_lines(err, "morvelite.jpg"), 1) << err;
@@ -208,8 +237,8 @@ TEST(LoadAssets, FaultyPicturesBecomeTexturesAndTheModuleIsLoaded) {
   // Unpack alignment 1: widths 5 and 3 upload exactly what was decoded; the
   // truncated picture decodes, with a warning.
   for (const auto& [entry, name] :
-       {std::pair{6, "miehet.jpg"}, std::pair{4, "tahti.jpg"}, std::pair{0, "funkka.jpg"},
-        std::pair{1, "funker.jpg"}, std::pair{3, "morvelite.jpg"}}) {
+       {std::pair{6, "miehet.jpg"}, std::pair{4, "tahti.jpg"}, std::pair{1, "funker.jpg"},
+        std::pair{3, "morvelite.jpg"}}) {
     int dw = 0, dh = 0, tw = 0, th = 0;
     uint8_t* block = load_jpeg_rgb(data_path(name).c_str(), &dw, &dh);
     ASSERT_NE(block, nullptr) << name;
@@ -219,8 +248,8 @@ TEST(LoadAssets, FaultyPicturesBecomeTexturesAndTheModuleIsLoaded) {
     EXPECT_EQ(std::memcmp(texels.data(), block, texels.size()), 0) << name << " uploaded wrongly";
     std::free(block);
   }
-  // Pictures that cannot be decoded are one black pixel.
-  for (int entry : {2, 5}) {
+  // Pictures that cannot be decoded or are refused are one black pixel.
+  for (int entry : {0, 2, 5}) {
     int tw = 0, th = 0;
     const std::vector<uint8_t> texels = texture_rgb(entry, GL_RGB, &tw, &th);
     EXPECT_EQ(tw, 1) << entry;

@@ -66,8 +66,9 @@ Picture show_picture(int index);
 // A small picture of the given size and component count, distinct per seed.
 Picture test_picture(int seed, int width, int height, int components);
 
-// Encodes a picture as a baseline JPEG at the given quality.
-std::vector<uint8_t> encode_jpeg(const Picture& p, int quality);
+// Encodes a picture as a baseline JPEG at the given quality, or as a
+// progressive one (every coefficient kept until the last scan).
+std::vector<uint8_t> encode_jpeg(const Picture& p, int quality, bool progressive = false);
 // Encodes width x height RGBA pixels (rows top first) as a PNG file's bytes;
 // empty if libpng fails.
 std::vector<uint8_t> encode_png_rgba(int width, int height, const std::vector<uint8_t>& rgba);

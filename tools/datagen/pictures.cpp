@@ -109,7 +109,7 @@ Picture test_picture(int seed, int width, int height, int components) {
   return p;
 }
 
-std::vector<uint8_t> encode_jpeg(const Picture& p, int quality) {
+std::vector<uint8_t> encode_jpeg(const Picture& p, int quality, bool progressive) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr jerr{};
   cinfo.err = jpeg_std_error(&jerr);  // encoding our own pixels cannot fail
@@ -123,6 +123,7 @@ std::vector<uint8_t> encode_jpeg(const Picture& p, int quality) {
   cinfo.in_color_space = p.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
   const int stride = p.width * p.components;
   while (cinfo.next_scanline < cinfo.image_height) {
