@@ -67,8 +67,10 @@ constexpr char kUsage[] =
     "Exit status: 0 done, 1 no usable module, 2 bad options or files,\n"
     "3 no OpenGL context, 4 ffmpeg missing or failed, 130 interrupted.\n";
 
-constexpr int kRate = 44100;  // the 16-bit device's rate
-constexpr int kMaxSide = 4096;
+constexpr int kRate = 44100;       // the 16-bit device's rate
+constexpr int kMaxSide = 4096;     // the largest frame side, in pixels
+constexpr int kPathSize = 4096;    // room for a file or directory name
+constexpr int kSoundPiece = 4096;  // samples pulled through the callback at a time
 constexpr double kMaxSeconds = 24 * 3600;
 
 struct Options {
@@ -96,6 +98,9 @@ int64_t sound_until(int64_t k, int fps) {
   const int64_t sample = k * kRate / fps;
   return sample > 0 ? sample : 1;
 }
+
+// The first frame --from asks for.
+int64_t first_frame(const Options& o) { return static_cast<int64_t>(std::ceil(o.from * o.fps - 1e-9)); }
 
 // The last frame --to allows.
 int64_t last_frame(const Options& o) { return static_cast<int64_t>(std::floor(o.to * o.fps + 1e-9)); }
@@ -174,10 +179,10 @@ struct SoundSink {
 // the sink. Works in pieces of at most one buffer. Returns 0 with a reason
 // when the video's encoder has stopped taking it.
 int pull_sound(int64_t& pulled, int64_t target, const SoundSink& sink, char* why, int why_size) {
-  static uint8_t buffer[2 * 4096];
+  static uint8_t buffer[2 * kSoundPiece];
   while (pulled < target) {
     const int64_t want = target - pulled;
-    const int n = static_cast<int>(want < 4096 ? want : 4096);
+    const int n = static_cast<int>(want < kSoundPiece ? want : kSoundPiece);
     snd_audio_callback(nullptr, buffer, 2 * n);
     if (sink.wav) std::fwrite(buffer, 2, n, sink.wav);
     if (sink.video && pulled + n > sink.video_from) {
@@ -197,52 +202,63 @@ void on_interrupt(int) { interrupted = 1; }
 
 VideoOut video;
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// One capture's outputs and progress.
+struct Capture {
   Options o;
-  if (const int bad = parse(argc, argv, o)) return bad;
-
-  char path[4096];
-  char why[512] = "";
+  GlTarget target;
   std::FILE* tsv = nullptr;
   std::FILE* wav = nullptr;
+  SoundSink sink;
+  int64_t pulled = 0;    // samples pulled so far
+  int64_t rendered = 0;  // frames 0 .. rendered - 1 are drawn
+  int written = 0;       // frames handed to the output
+  char why[512] = "";
+};
+
+// Opens the frame directory's files or starts the video's encoder. Returns
+// 0 or the exit status.
+int open_outputs(Capture& c) {
+  const Options& o = c.o;
   if (o.out) {
     if (mkdir(o.out, 0777) != 0 && errno != EEXIST) {
       std::fprintf(stderr, "drmorvel-capture: cannot make %s: %s\n", o.out, std::strerror(errno));
       return 2;
     }
+    char path[kPathSize];
     std::snprintf(path, sizeof path, "%s/frames.tsv", o.out);
-    tsv = std::fopen(path, "w");
+    c.tsv = std::fopen(path, "w");
     std::snprintf(path, sizeof path, "%s/audio.wav", o.out);
-    wav = std::fopen(path, "wb");
-    if (!tsv || !wav) {
+    c.wav = std::fopen(path, "wb");
+    if (!c.tsv || !c.wav) {
       std::fprintf(stderr, "drmorvel-capture: cannot write into %s: %s\n", o.out, std::strerror(errno));
       return 2;
     }
   } else if (o.video) {
     // Started before the GL context exists, while this process has one
     // thread: nothing of the renderer's threads is copied into ffmpeg.
-    if (!video_open(video, o.video, o.width, o.height, o.fps, kRate, why, sizeof why)) {
-      std::fprintf(stderr, "drmorvel-capture: %s\n", why);
+    if (!video_open(video, o.video, o.width, o.height, o.fps, kRate, c.why, sizeof c.why)) {
+      std::fprintf(stderr, "drmorvel-capture: %s\n", c.why);
       return 4;
     }
     video.stop = &interrupted;
     std::signal(SIGINT, on_interrupt);
     std::signal(SIGTERM, on_interrupt);
   }
+  return 0;
+}
 
+// The show's start-up, with the sound pulled here instead of by an audio
+// device, and the clock driven by the frame number. Returns 0 or the exit
+// status.
+int start_show(Capture& c) {
+  const Options& o = c.o;
   if (o.sheet) sheet_begin(o.width, o.height);
-  GlTarget target;
-  if (!gl_target_open(target, o.width, o.height, why, sizeof why)) {
-    std::fprintf(stderr, "drmorvel-capture: cannot render: %s\n", why);
+  if (!gl_target_open(c.target, o.width, o.height, c.why, sizeof c.why)) {
+    std::fprintf(stderr, "drmorvel-capture: cannot render: %s\n", c.why);
     video_abandon(video);
     return 3;
   }
-
-  // The show's start-up, with the sound pulled here instead of by an
-  // audio device, and the clock driven by the frame number.
-  static char data_dir[4096];
+  static char data_dir[kPathSize];
   if (o.data) {
     const size_t n = std::strlen(o.data);
     std::snprintf(data_dir, sizeof data_dir, "%s%s", o.data, n > 0 && o.data[n - 1] == '/' ? "" : "/");
@@ -251,7 +267,7 @@ int main(int argc, char** argv) {
   asset_sound_choice = sound_choice;
   if (!load_assets()) {
     std::fprintf(stderr, "drmorvel-capture: cannot open the module in %s\n", show_data_dir);
-    gl_target_close(target);
+    gl_target_close(c.target);
     video_abandon(video);
     return 1;
   }
@@ -259,7 +275,7 @@ int main(int argc, char** argv) {
     // The song position would stay at 0 and the show never end.
     std::fprintf(stderr, "drmorvel-capture: the module was not accepted (%s); give --to\n",
                  song.error_text ? song.error_text : "unknown");
-    gl_target_close(target);
+    gl_target_close(c.target);
     video_abandon(video);
     return 1;
   }
@@ -270,29 +286,75 @@ int main(int argc, char** argv) {
   frame_ms = 0;
   show_clock();  // starts the clock at frame 0
 
-  uint8_t header[kWavHeaderSize];
-  if (wav) {
+  if (c.wav) {
+    uint8_t header[kWavHeaderSize];
     wav_header(header, kRate, 16, 0);
-    std::fwrite(header, 1, sizeof header, wav);
-    std::fputs("frame\ttime\tposition\n", tsv);
+    std::fwrite(header, 1, sizeof header, c.wav);
+    std::fputs("frame\ttime\tposition\n", c.tsv);
   }
+  c.sink.wav = c.wav;
+  if (o.video) {
+    c.sink.video = &video;
+    c.sink.video_from = first_frame(o) * kRate / o.fps;
+  }
+  return 0;
+}
 
+// Hands frame k, drawn at song position p, to the output. Returns 0 or the
+// exit status, with the reason in c.why.
+int keep_frame(Capture& c, int64_t k, int32_t p) {
   static uint8_t rgb[kMaxSide * kMaxSide * 3];
-  const int64_t first = static_cast<int64_t>(std::ceil(o.from * o.fps - 1e-9));
+  const Options& o = c.o;
+  gl_target_read(c.target, rgb);
+  if (o.video) {
+    if (!video_frame(video, rgb, c.why, sizeof c.why)) return interrupted ? 130 : 4;
+  } else if (o.sheet) {
+    if (!sheet_add(rgb, static_cast<double>(k) / o.fps, p)) {
+      std::snprintf(c.why, sizeof c.why, "more than %d thumbnails: give a larger --every", kSheetMaxThumbs);
+      return 2;
+    }
+  } else {
+    char path[kPathSize];
+    std::snprintf(path, sizeof path, "%s/frame-%06lld.png", o.out, static_cast<long long>(k));
+    if (!write_png(path, rgb, o.width, o.height)) {
+      std::snprintf(c.why, sizeof c.why, "cannot write %.400s", path);
+      return 2;
+    }
+  }
+  ++c.written;
+  return 0;
+}
+
+// Shows frame k done: against --to's last frame, or against an estimate
+// from the song position until the frame that ends the show.
+void show_progress(Progress& progress, int64_t k, int64_t last, int32_t p, int32_t closing) {
+  ProgressState state;
+  state.done = k + 1;
+  state.position = p;
+  if (last >= 0) {
+    state.total = last + 1;
+  } else {
+    state.total = progress_estimate(k + 1, closing, kLastShowPosition);
+    state.estimated = true;
+  }
+  if (show_has_ended(closing)) {
+    state.total = k + 1;
+    state.estimated = false;
+  }
+  progress_update(progress, state);
+}
+
+// Draws every frame from 0 as the show would, pulling the sound ahead of
+// each, up to --to's last frame or the frame that ends the show. Returns 0
+// or the exit status, with the reason in c.why.
+int render_frames(Capture& c) {
+  const Options& o = c.o;
+  const int64_t first = first_frame(o);
   // The last frame --to allows; without --to the song decides.
   const int64_t last = o.to >= 0 ? last_frame(o) : -1;
-  SoundSink sink;
-  sink.wav = wav;
-  if (o.video) {
-    sink.video = &video;
-    sink.video_from = first * kRate / o.fps;
-  }
   Progress progress;
   progress_start(progress);
   ScheduleOrigins origins;
-  int64_t pulled = 0;
-  int64_t rendered = 0;  // frames 0 .. rendered - 1 are drawn
-  int written = 0;
   int status = 0;
   for (int64_t k = 0;; ++k) {
     if (last >= 0 && k > last) break;
@@ -302,14 +364,14 @@ int main(int argc, char** argv) {
     }
     frame_ms = static_cast<uint32_t>(k * 1000 / o.fps);
     const int64_t sample = sound_until(k, o.fps);
-    if (wav && !wav_holds(2 * static_cast<uint64_t>(sample))) {
+    if (c.wav && !wav_holds(2 * static_cast<uint64_t>(sample))) {
       // Only a song that never ends gets here without --to, after 13 hours.
-      std::snprintf(why, sizeof why, "the sound passes the 4 GiB audio.wav can hold at frame %lld",
+      std::snprintf(c.why, sizeof c.why, "the sound passes the 4 GiB audio.wav can hold at frame %lld",
                     static_cast<long long>(k));
       status = 2;
       break;
     }
-    if (!pull_sound(pulled, sample, sink, why, sizeof why)) {
+    if (!pull_sound(c.pulled, sample, c.sink, c.why, sizeof c.why)) {
       status = 4;
       break;
     }
@@ -318,93 +380,81 @@ int main(int argc, char** argv) {
     begin_frame();
     draw_schedule(p, origins);
     const int32_t closing = pt_position();
-    rendered = k + 1;
-    if (tsv)
-      std::fprintf(tsv, "%lld\t%.6f\t%d\n", static_cast<long long>(k),
+    c.rendered = k + 1;
+    if (c.tsv)
+      std::fprintf(c.tsv, "%lld\t%.6f\t%d\n", static_cast<long long>(k),
                    static_cast<double>(k) / o.fps, static_cast<int32_t>(p));
-
     if (k >= first && (k - first) % o.every == 0) {
-      gl_target_read(target, rgb);
-      if (o.video) {
-        if (!video_frame(video, rgb, why, sizeof why)) {
-          status = interrupted ? 130 : 4;
-          break;
-        }
-      } else if (o.sheet) {
-        if (!sheet_add(rgb, static_cast<double>(k) / o.fps, static_cast<int32_t>(p))) {
-          std::snprintf(why, sizeof why, "more than %d thumbnails: give a larger --every", kSheetMaxThumbs);
-          status = 2;
-          break;
-        }
-      } else {
-        std::snprintf(path, sizeof path, "%s/frame-%06lld.png", o.out, static_cast<long long>(k));
-        if (!write_png(path, rgb, o.width, o.height)) {
-          std::snprintf(why, sizeof why, "cannot write %.400s", path);
-          status = 2;
-          break;
-        }
-      }
-      ++written;
+      status = keep_frame(c, k, static_cast<int32_t>(p));
+      if (status != 0) break;
     }
-
-    ProgressState state;
-    state.done = k + 1;
-    state.position = static_cast<int32_t>(p);
-    if (last >= 0) {
-      state.total = last + 1;
-    } else {
-      state.total = progress_estimate(k + 1, closing, kLastShowPosition);
-      state.estimated = true;
-    }
-    if (show_has_ended(closing)) {  // the frame that ends the show
-      state.total = k + 1;
-      state.estimated = false;
-    }
-    progress_update(progress, state);
-    if (show_has_ended(closing)) break;
+    show_progress(progress, k, last, static_cast<int32_t>(p), closing);
+    if (show_has_ended(closing)) break;  // the frame that ends the show
   }
   progress_end(progress);
-  gl_target_close(target);
+  gl_target_close(c.target);
+  return status;
+}
 
-  if (wav) {
-    const long data_bytes = std::ftell(wav) - kWavHeaderSize;
-    wav_header(header, kRate, 16, static_cast<uint32_t>(data_bytes));
-    std::fseek(wav, 0, SEEK_SET);
-    std::fwrite(header, 1, sizeof header, wav);
-    if (std::fclose(wav) != 0 || std::fclose(tsv) != 0) status = 2;
-    if (status == 2 && why[0] == '\0') std::snprintf(why, sizeof why, "cannot write into %s", o.out);
-    if (status != 0) std::fprintf(stderr, "drmorvel-capture: %s\n", why);
-    std::fprintf(stderr, "drmorvel-capture: %d frames written to %s\n", written, o.out);
-    return status;
-  }
+// Completes audio.wav's header and closes the frame directory's files.
+int finish_out(Capture& c, int status) {
+  uint8_t header[kWavHeaderSize];
+  const long data_bytes = std::ftell(c.wav) - kWavHeaderSize;
+  wav_header(header, kRate, 16, static_cast<uint32_t>(data_bytes));
+  std::fseek(c.wav, 0, SEEK_SET);
+  std::fwrite(header, 1, sizeof header, c.wav);
+  if (std::fclose(c.wav) != 0 || std::fclose(c.tsv) != 0) status = 2;
+  if (status == 2 && c.why[0] == '\0') std::snprintf(c.why, sizeof c.why, "cannot write into %s", c.o.out);
+  if (status != 0) std::fprintf(stderr, "drmorvel-capture: %s\n", c.why);
+  std::fprintf(stderr, "drmorvel-capture: %d frames written to %s\n", c.written, c.o.out);
+  return status;
+}
 
-  if (status == 0 && written == 0) {
-    std::snprintf(why, sizeof why, "no frame lies within --from and the end of the show");
+// Writes the contact sheet, unless the capture failed.
+int finish_sheet(Capture& c, int status) {
+  if (status == 0 && !sheet_write(c.o.sheet)) {
+    std::snprintf(c.why, sizeof c.why, "cannot write %.400s", c.o.sheet);
     status = 2;
   }
-  if (o.sheet) {
-    if (status == 0 && !sheet_write(o.sheet)) {
-      std::snprintf(why, sizeof why, "cannot write %.400s", o.sheet);
-      status = 2;
-    }
-    if (status != 0) {
-      std::fprintf(stderr, "drmorvel-capture: %s; no sheet written\n", why);
-      return status;
-    }
-    std::fprintf(stderr, "drmorvel-capture: %d thumbnails written to %s\n", written, o.sheet);
-    return 0;
-  }
-
-  // The video: the sound of the last frame's display time, then the end.
-  if (status == 0 && !pull_sound(pulled, rendered * kRate / o.fps, sink, why, sizeof why)) status = 4;
-  if (status == 0 && !video_finish(video, why, sizeof why)) status = interrupted ? 130 : 4;
-  if (status == 130) std::snprintf(why, sizeof why, "interrupted");
   if (status != 0) {
-    video_abandon(video);
-    std::fprintf(stderr, "drmorvel-capture: %s; no video written to %s\n", why, o.video);
+    std::fprintf(stderr, "drmorvel-capture: %s; no sheet written\n", c.why);
     return status;
   }
-  std::fprintf(stderr, "drmorvel-capture: %d frames (%.2f s) with their sound written to %s\n", written,
-               static_cast<double>(written) / o.fps, o.video);
+  std::fprintf(stderr, "drmorvel-capture: %d thumbnails written to %s\n", c.written, c.o.sheet);
   return 0;
+}
+
+// The video: the sound of the last frame's display time, then the end; or,
+// on failure, no file at all.
+int finish_video(Capture& c, int status) {
+  const Options& o = c.o;
+  if (status == 0 && !pull_sound(c.pulled, c.rendered * kRate / o.fps, c.sink, c.why, sizeof c.why))
+    status = 4;
+  if (status == 0 && !video_finish(video, c.why, sizeof c.why)) status = interrupted ? 130 : 4;
+  if (status == 130) std::snprintf(c.why, sizeof c.why, "interrupted");
+  if (status != 0) {
+    video_abandon(video);
+    std::fprintf(stderr, "drmorvel-capture: %s; no video written to %s\n", c.why, o.video);
+    return status;
+  }
+  std::fprintf(stderr, "drmorvel-capture: %d frames (%.2f s) with their sound written to %s\n", c.written,
+               static_cast<double>(c.written) / o.fps, o.video);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  static Capture c;
+  if (const int bad = parse(argc, argv, c.o)) return bad;
+  if (const int failed = open_outputs(c)) return failed;
+  if (const int failed = start_show(c)) return failed;
+  int status = render_frames(c);
+  if (c.wav) return finish_out(c, status);
+  if (status == 0 && c.written == 0) {
+    std::snprintf(c.why, sizeof c.why, "no frame lies within --from and the end of the show");
+    status = 2;
+  }
+  if (c.o.sheet) return finish_sheet(c, status);
+  return finish_video(c, status);
 }
