@@ -56,6 +56,8 @@ void draw_surface_pass()
 // face with two diagonal corners above the level always has those two cut
 // off apart, whatever the rest of the cell holds, so the two cells sharing
 // the face cut it alike and the surface has no gaps between cells.
+// Kept in the layout tools/cube_table.py prints.
+// clang-format off
 constexpr std::int32_t CubeTriangleTable[256][15] = {
     {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},  // 0
     { 3,  8,  0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},  // 1
@@ -314,6 +316,7 @@ constexpr std::int32_t CubeTriangleTable[256][15] = {
     { 3,  0,  8, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},  // 254
     {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},  // 255
 };
+// clang-format on
 
 void emit_edge_vertex(std::uint32_t edge, const float corners[8], float X, float Y, float Z,
                       float iso)
