@@ -61,7 +61,7 @@ void tick_to_frame(int64_t k, int64_t& ticks) {
 }
 
 struct BandStats {
-  int frames = 0;     // frames of the band in the show
+  int frames = 0;  // frames of the band in the show
   int measured = 0;
   double seconds = 0.0;
   double worst = 0.0;
@@ -85,9 +85,12 @@ struct Options {
 Options parse_options(int argc, char** argv) {
   Options o;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--size") == 0) std::sscanf(argv[i + 1], "%dx%d", &o.width, &o.height);
-    else if (std::strcmp(argv[i], "--frames") == 0) o.per_band = std::atoi(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--data") == 0) show_data_dir = argv[i + 1];
+    if (std::strcmp(argv[i], "--size") == 0)
+      std::sscanf(argv[i + 1], "%dx%d", &o.width, &o.height);
+    else if (std::strcmp(argv[i], "--frames") == 0)
+      o.per_band = std::atoi(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--data") == 0)
+      show_data_dir = argv[i + 1];
   }
   return o;
 }
@@ -107,7 +110,8 @@ void make_query() {
   auto gen_queries = reinterpret_cast<PFNGLGENQUERIESPROC>(SDL_GL_GetProcAddress("glGenQueries"));
   query.begin = reinterpret_cast<PFNGLBEGINQUERYPROC>(SDL_GL_GetProcAddress("glBeginQuery"));
   query.end = reinterpret_cast<PFNGLENDQUERYPROC>(SDL_GL_GetProcAddress("glEndQuery"));
-  query.result = reinterpret_cast<PFNGLGETQUERYOBJECTUIVPROC>(SDL_GL_GetProcAddress("glGetQueryObjectuiv"));
+  query.result =
+      reinterpret_cast<PFNGLGETQUERYOBJECTUIVPROC>(SDL_GL_GetProcAddress("glGetQueryObjectuiv"));
   if (gen_queries) gen_queries(1, &query.id);
 }
 
@@ -208,13 +212,15 @@ void measure_bands(const Options& o, BandStats stats[kBands], int64_t last_frame
 void print_report([[maybe_unused]] const Options& o, const BandStats stats[kBands]) {
 #ifndef BENCH_NULL_GL
   std::printf("# real GL (%s), %dx%d, up to %d frames per band\n",
-              reinterpret_cast<const char*>(glGetString(GL_RENDERER)), o.width, o.height, o.per_band);
+              reinterpret_cast<const char*>(glGetString(GL_RENDERER)), o.width, o.height,
+              o.per_band);
   std::printf("band\tframes\tms_per_frame\tworst_ms\tpixels_shaded\tviews_covered\n");
   for (int b = 0; b < kBands; ++b) {
     const BandStats& s = stats[b];
     const double n = std::max(1, s.measured);
     std::printf("%s\t%d\t%.2f\t%.2f\t%.0f\t%.2f\n", kBandName[b], s.measured, 1e3 * s.seconds / n,
-                1e3 * s.worst, s.samples / n, s.samples / n / (static_cast<double>(o.width) * o.height));
+                1e3 * s.worst, s.samples / n,
+                s.samples / n / (static_cast<double>(o.width) * o.height));
   }
 #else
   std::printf("# null GL: the show's own work per frame, every frame at %d fps\n", kFps);
@@ -222,7 +228,8 @@ void print_report([[maybe_unused]] const Options& o, const BandStats stats[kBand
   for (int b = 0; b < kBands; ++b) {
     const BandStats& s = stats[b];
     const double n = std::max(1, s.measured);
-    std::printf("%s\t%d\t%.3f\t%.3f\n", kBandName[b], s.measured, 1e3 * s.seconds / n, 1e3 * s.worst);
+    std::printf("%s\t%d\t%.3f\t%.3f\n", kBandName[b], s.measured, 1e3 * s.seconds / n,
+                1e3 * s.worst);
   }
 #endif
 }

@@ -51,8 +51,9 @@ void mix_16bit_ticks(benchmark::State& state, int voices, int interpolate) {
 void BM_Mix16Bit(benchmark::State& state) {
   const int voices = static_cast<int>(state.range(0));
   mix_16bit_ticks(state, voices, 0);
-  state.counters["voice_samples/s"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * kMixBufferLength * voices, benchmark::Counter::kIsRate);
+  state.counters["voice_samples/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kMixBufferLength * voices,
+                         benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Mix16Bit)->Arg(4)->Arg(8)->Arg(32);
 
@@ -94,8 +95,8 @@ void BM_PlaySong(benchmark::State& state) {
     benchmark::DoNotOptimize(stream);
   }
   state.SetItemsProcessed(state.iterations() * 2048);
-  state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(state.iterations()) * 2048 / 44100,
-                                                    benchmark::Counter::kIsRate);
+  state.counters["x_realtime"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * 2048 / 44100, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PlaySong)->Arg(4)->Arg(8)->Arg(32);
 

@@ -14,7 +14,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int channels = std::atoi(argv[1]);
-  const char* tag = channels == 4 ? "M.K." : channels == 8 ? "8CHN" : channels == 32 ? "32CH" : nullptr;
+  const char* tag = channels == 4    ? "M.K."
+                    : channels == 8  ? "8CHN"
+                    : channels == 32 ? "32CH"
+                                     : nullptr;
   if (!tag) {
     std::fputs("make-bench-module: CHANNELS must be 4, 8 or 32\n", stderr);
     return 2;

@@ -140,7 +140,8 @@ int main(int argc, char** argv) {
                      encode_jpeg(test_picture(style, 21 + 6 * style, 17 + 4 * style, 3), 80));
   }
   ok &= write_file(pictures + "/gray.jpg", encode_jpeg(test_picture(1, 40, 30, 1), 80));
-  ok &= write_file(pictures + "/progressive.jpg", encode_jpeg(test_picture(3, 48, 32, 3), 80, true));
+  ok &=
+      write_file(pictures + "/progressive.jpg", encode_jpeg(test_picture(3, 48, 32, 3), 80, true));
   std::vector<uint8_t> cut = encode_jpeg(test_picture(3, 64, 48, 3), 80);
   cut.resize(cut.size() / 3);
   ok &= write_file(pictures + "/truncated.jpg", cut);

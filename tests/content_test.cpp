@@ -70,8 +70,10 @@ TEST_F(Music, UsesTheReplayersEffectsAsMusiciansDo) {
   for (int order = 0; order < song.song_length; ++order)
     for (int i = 0; i < 64 * 4; ++i) {
       const NoteCell& c = song.patterns[song.order_table[order]][i];
-      if (c.effect == 0xE) used.insert(0xE0 + (c.param >> 4));
-      else if (c.effect != 0 || c.param != 0) used.insert(c.effect);
+      if (c.effect == 0xE)
+        used.insert(0xE0 + (c.param >> 4));
+      else if (c.effect != 0 || c.param != 0)
+        used.insert(c.effect);
     }
   for (int effect : {0x0, 0x1, 0x2, 0x3, 0x4, 0xA, 0xC, 0x9})
     EXPECT_TRUE(used.count(effect)) << "effect " << std::hex << effect;
@@ -118,7 +120,8 @@ TEST(Pictures, SevenDistinctPicturesInTableOrder) {
   bool odd_width = false;
   for (size_t i = 0; i < pictures.size(); ++i) {
     EXPECT_EQ(pictures[i].name, kPictureFiles[i]);
-    EXPECT_EQ(pictures[i].rgb.size(), static_cast<size_t>(pictures[i].width) * pictures[i].height * 3);
+    EXPECT_EQ(pictures[i].rgb.size(),
+              static_cast<size_t>(pictures[i].width) * pictures[i].height * 3);
     odd_width = odd_width || (pictures[i].width * 3) % 4 != 0;
     for (size_t j = 0; j < i; ++j) EXPECT_NE(pictures[i].rgb, pictures[j].rgb);
   }
@@ -139,7 +142,8 @@ TEST(Pictures, FlashesAreBrightShapesOnBlackAndFullFramesFillTheFrame) {
     EXPECT_LT(mean_brightness(p, 0, p.height), 0.35) << p.name;
     EXPECT_LT(mean_brightness(p, 0, 4), 0.05) << p.name << " top edge is black";
   }
-  for (int full : {kFunkka, kFunker, kMorvelite}) EXPECT_GT(mean_brightness(pictures[full], 0, pictures[full].height), 0.2);
+  for (int full : {kFunkka, kFunker, kMorvelite})
+    EXPECT_GT(mean_brightness(pictures[full], 0, pictures[full].height), 0.2);
 }
 
 TEST(Pictures, TextCarriesOneLineInEachQuarter) {
@@ -159,7 +163,9 @@ TEST(Icon, IsAnOpaqueTileWithClearCornersAndTheSameEmblemAtEverySize) {
   for (const Icon* icon : {&big, &small}) {
     const int s = icon->size;
     ASSERT_EQ(icon->rgba.size(), static_cast<size_t>(s) * s * 4);
-    auto at = [&](int x, int y, int c) { return icon->rgba[(static_cast<size_t>(y) * s + x) * 4 + c]; };
+    auto at = [&](int x, int y, int c) {
+      return icon->rgba[(static_cast<size_t>(y) * s + x) * 4 + c];
+    };
     for (int corner : {0, s - 1}) {
       EXPECT_EQ(at(corner, 0, 3), 0) << s;
       EXPECT_EQ(at(corner, s - 1, 3), 0) << s;
@@ -167,7 +173,8 @@ TEST(Icon, IsAnOpaqueTileWithClearCornersAndTheSameEmblemAtEverySize) {
     EXPECT_EQ(at(s / 2, s / 2, 3), 255) << s;
     EXPECT_EQ(at(s / 2, s / 10, 3), 255) << s << " the tile reaches near the edge";
     EXPECT_EQ(at(s / 2, 0, 3), 0) << s << " inside a margin";
-    EXPECT_GT(at(s / 2, s / 2, 0) + at(s / 2, s / 2, 1) + at(s / 2, s / 2, 2), 3 * 220) << s << " bright core";
+    EXPECT_GT(at(s / 2, s / 2, 0) + at(s / 2, s / 2, 1) + at(s / 2, s / 2, 2), 3 * 220)
+        << s << " bright core";
   }
   // The big icon shrunk to 48 pixels by averaging looks like the small one.
   double diff = 0;

@@ -34,9 +34,13 @@ const std::string kStart = "volume 64, panning 112, sample 1, period 428, offset
 
 TEST_F(EffectTest, Arpeggio) {
   play({cell(1, 36, 0x0, 0x37), cell(0, 80, 0x0, 0xFF), cell(0, kNone, 0x0, 0x00)});
-  EXPECT_EQ(row(), kStart + ", period 428 | period 360 | period 285 | period 428 | period 360 | period 285");
+  EXPECT_EQ(
+      row(),
+      kStart + ", period 428 | period 360 | period 285 | period 428 | period 360 | period 285");
   // Past the top of the table the highest note plays; the period stays.
-  EXPECT_EQ(row(), "period 33, offset 0, period 33 | period 28 | period 28 | period 33 | period 28 | period 28");
+  EXPECT_EQ(
+      row(),
+      "period 33, offset 0, period 33 | period 28 | period 28 | period 33 | period 28 | period 28");
   EXPECT_EQ(channels[0].period, 33);
   EXPECT_EQ(row(), " |  |  |  |  | ");
 }
@@ -44,10 +48,12 @@ TEST_F(EffectTest, Arpeggio) {
 TEST_F(EffectTest, PortamentoUpAndDownStopAtTheTableLimits) {
   play({cell(1, 61, 0x1, 0xFF), cell(0, 0, 0x2, 0xFF), cell(0, kNone, 0x2, 0x00),
         cell(0, kNone, 0x1, 0x10)});
-  EXPECT_EQ(row(), "volume 64, panning 112, sample 1, period 101, offset 0 | period 27 | period 27 | "
-                   "period 27 | period 27 | period 27");
-  EXPECT_EQ(row(), "period 3424, offset 0 | period 3628 | period 3628 | period 3628 | period 3628 | "
-                   "period 3628");
+  EXPECT_EQ(row(),
+            "volume 64, panning 112, sample 1, period 101, offset 0 | period 27 | period 27 | "
+            "period 27 | period 27 | period 27");
+  EXPECT_EQ(row(),
+            "period 3424, offset 0 | period 3628 | period 3628 | period 3628 | period 3628 | "
+            "period 3628");
   // No memory: 200 slides by 0.
   EXPECT_EQ(row(), " | period 3628 | period 3628 | period 3628 | period 3628 | period 3628");
   EXPECT_EQ(row(), " | period 3612 | period 3596 | period 3580 | period 3564 | period 3548");
@@ -76,8 +82,9 @@ TEST_F(EffectTest, GlissandoSnapsWhatIsSentButNotThePeriod) {
   // Upwards in period: the snapped value is the note at or below the pitch.
   EXPECT_EQ(row(), " | period 240 | period 254 | period 269 | period 285 | period 302");
   // 5xy slides on with the stored speed and never snaps.
-  EXPECT_EQ(row(), " | period 310, volume 64 | period 326, volume 64 | period 342, volume 64 | "
-                   "period 358, volume 64 | period 374, volume 64");
+  EXPECT_EQ(row(),
+            " | period 310, volume 64 | period 326, volume 64 | period 342, volume 64 | "
+            "period 358, volume 64 | period 374, volume 64");
 }
 
 TEST_F(EffectTest, VolumeSlides) {
@@ -85,8 +92,9 @@ TEST_F(EffectTest, VolumeSlides) {
         cell(0, kNone, 0xA, 0x12), cell(0, kNone, 0xC, 0x50), cell(0, kNone, 0xA, 0x01),
         cell(0, kNone, 0xA, 0x00)},
        10);
-  EXPECT_EQ(row(), "volume 10, panning 112, sample 1, period 428, offset 0 | volume 0 | volume 0 | "
-                   "volume 0 | volume 0 | volume 0");
+  EXPECT_EQ(row(),
+            "volume 10, panning 112, sample 1, period 428, offset 0 | volume 0 | volume 0 | "
+            "volume 0 | volume 0 | volume 0");
   EXPECT_EQ(row(), " | volume 15 | volume 30 | volume 45 | volume 60 | volume 64");
   EXPECT_EQ(row(), "volume 32 |  |  |  |  | ");
   EXPECT_EQ(row(), " | volume 33 | volume 34 | volume 35 | volume 36 | volume 37");  // x wins
@@ -122,8 +130,7 @@ TEST_F(EffectTest, FineSlidesSendNothingAtTheirLimits) {
 }
 
 TEST_F(EffectTest, NoteCut) {
-  play({cell(1, 36, 0xE, 0xC3), cell(1, 36, 0xE, 0xC9), cell(1, 36, 0xE, 0xC0),
-        cell(0, 48)});
+  play({cell(1, 36, 0xE, 0xC3), cell(1, 36, 0xE, 0xC9), cell(1, 36, 0xE, 0xC0), cell(0, 48)});
   EXPECT_EQ(row(), kStart + " |  |  | volume 0 |  | ");
   EXPECT_EQ(row(), kStart + " |  |  |  |  | volume 0");
   EXPECT_EQ(row(), kStart + " |  |  |  |  | ");
@@ -140,12 +147,14 @@ TEST_F(EffectTest, NoteDelay) {
   play({cell(1, 36, 0xE, 0xD2), cell(1, 48, 0xE, 0xD0), cell(0, kNone, 0xE, 0xD1),
         cell(1, 24, 0xE, 0xD9)});
   EXPECT_EQ(channels[0].note, 0);
-  EXPECT_EQ(row(), "volume 64, panning 112, sample 1 |  | volume 64, period 428, offset 0 |  |  | ");
+  EXPECT_EQ(row(),
+            "volume 64, panning 112, sample 1 |  | volume 64, period 428, offset 0 |  |  | ");
   EXPECT_EQ(channels[0].note, 36);
   EXPECT_EQ(row(), "volume 64, panning 112, sample 1 |  |  |  |  | ");
   EXPECT_EQ(channels[0].note, 36);
   EXPECT_EQ(row(), " |  |  |  |  | ");
-  EXPECT_EQ(row(), "volume 64, panning 112, sample 1 |  |  |  |  | volume 64, period 856, offset 0");
+  EXPECT_EQ(row(),
+            "volume 64, panning 112, sample 1 |  |  |  |  | volume 64, period 856, offset 0");
 }
 
 TEST_F(EffectTest, Retrigger) {
@@ -153,8 +162,9 @@ TEST_F(EffectTest, Retrigger) {
         cell(0, 36, 0xE, 0x97), cell(0, 36, 0xE, 0x90)});
   EXPECT_EQ(row(), kStart + " |  |  | volume 64, period 428, offset 0 |  | ");
   EXPECT_EQ(row(), " |  |  |  |  | ");
-  EXPECT_EQ(row(), "period 214, offset 0 |  | volume 64, period 214, offset 0 |  | "
-                   "volume 64, period 214, offset 0 | ");
+  EXPECT_EQ(row(),
+            "period 214, offset 0 |  | volume 64, period 214, offset 0 |  | "
+            "volume 64, period 214, offset 0 | ");
   EXPECT_EQ(row(), "period 428, offset 0 |  |  |  |  | ");
   EXPECT_EQ(row(), "period 428, offset 0 |  |  |  |  | ");
 }
@@ -191,8 +201,9 @@ TEST_F(EffectTest, SampleOffset) {
 TEST_F(EffectTest, VibratoOnTheSine) {
   play({cell(1, 36, 0x4, 0x48), cell(0, kNone, 0x6, 0x00), cell(0, 36, 0x4, 0x00)});
   EXPECT_EQ(row(), kStart + " | period 428 | period 434 | period 439 | period 442 | period 444");
-  EXPECT_EQ(row(), " | period 442, volume 64 | period 439, volume 64 | period 434, volume 64 | "
-                   "period 428, volume 64 | period 422, volume 64");
+  EXPECT_EQ(row(),
+            " | period 442, volume 64 | period 439, volume 64 | period 434, volume 64 | "
+            "period 428, volume 64 | period 422, volume 64");
   EXPECT_EQ(channels[0].period, 428);
   // A new note keeps the waveform position; both parameters are remembered.
   EXPECT_EQ(tick(0), "period 428, offset 0");
@@ -209,8 +220,9 @@ TEST_F(EffectTest, VibratoWaveforms) {
   EXPECT_EQ(player.vibrato_waveform, 1);
   // Ramp down; the depth scaling truncates towards zero (-1 x 15 / 127 is 0).
   EXPECT_EQ(row(), " | period 458 | period 450 | period 443 | period 435 | period 428");
-  EXPECT_EQ(row(), " | period 421, volume 64 | period 413, volume 64 | period 406, volume 64 | "
-                   "period 458, volume 64 | period 450, volume 64");
+  EXPECT_EQ(row(),
+            " | period 421, volume 64 | period 413, volume 64 | period 406, volume 64 | "
+            "period 458, volume 64 | period 450, volume 64");
   row();
   // Square in three levels, in phase with the sine.
   EXPECT_EQ(row(), " | period 428 | period 428 | period 458 | period 458 | period 428");
@@ -237,8 +249,9 @@ TEST_F(EffectTest, Tremolo) {
   play({cell(1, 36, 0x7, 0x48), cell(0, kNone, 0x7, 0x00), cell(0, kNone, 0xE, 0x71),
         cell(0, kNone, 0x7, 0x00)},
        40);
-  EXPECT_EQ(row(), "volume 40, panning 112, sample 1, period 428, offset 0 | volume 40 | volume 52 | "
-                   "volume 62 | volume 64 | volume 64");
+  EXPECT_EQ(row(),
+            "volume 40, panning 112, sample 1, period 428, offset 0 | volume 40 | volume 52 | "
+            "volume 62 | volume 64 | volume 64");
   EXPECT_EQ(channels[0].volume, 40);
   EXPECT_EQ(row(), " | volume 64 | volume 62 | volume 52 | volume 40 | volume 28");
   EXPECT_EQ(row(), " |  |  |  |  | ");
@@ -337,10 +350,9 @@ TEST_F(EffectTest, ExtendedCommandsOverEveryArgument) {
 
 TEST_F(EffectTest, WaveformTablesAfterInit) {
   // The sine's first half; the second half is the same negated.
-  constexpr int kSineHalf[32] = {0,   24,  49,  74,  97,  120, 141, 161,
-                                 180, 197, 212, 224, 235, 244, 250, 253,
-                                 255, 253, 250, 244, 235, 224, 212, 197,
-                                 180, 161, 141, 120, 97,  74,  49,  24};
+  constexpr int kSineHalf[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
+                                 224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
+                                 212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
   // The square in quarters, in phase with the sine: zero, high, zero, low.
   constexpr int kSquare[4] = {0, 255, 0, -256};
   std::srand(1);  // where an unseeded rand starts

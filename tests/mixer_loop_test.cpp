@@ -108,12 +108,14 @@ size_t interp_readable_bytes(const Voice& v) {
 // buffer contents and compares the sums and the voices left behind; then
 // runs it through snd_mix_voice_interp, which must read no further than
 // its own bytes.
-::testing::AssertionResult matches_plain_loop(GuardedBytes& memory, const std::vector<int8_t>& bytes,
-                                              Voice v, int n, int a) {
+::testing::AssertionResult matches_plain_loop(GuardedBytes& memory,
+                                              const std::vector<int8_t>& bytes, Voice v, int n,
+                                              int a) {
   v.data = memory.place(bytes, readable_bytes(v));
   std::vector<int32_t> fast(static_cast<size_t>(n) + 1), plain(fast.size());
   uint32_t seed = static_cast<uint32_t>(n) * 77u + v.position;
-  for (size_t i = 0; i < fast.size(); ++i) fast[i] = plain[i] = static_cast<int32_t>(next(seed) % 2000) - 1000;
+  for (size_t i = 0; i < fast.size(); ++i)
+    fast[i] = plain[i] = static_cast<int32_t>(next(seed) % 2000) - 1000;
   Voice fv = v, pv = v;
   snd_mix_voice(fv, fast.data(), n, a);
   plain_mix_voice(pv, plain.data(), n, a);
@@ -123,9 +125,9 @@ size_t interp_readable_bytes(const Voice& v) {
     return ::testing::AssertionFailure() << "sample " << i << ": " << fast[i] << " vs " << plain[i];
   }
   if (!same_voice(fv, pv))
-    return ::testing::AssertionFailure() << "voice left at " << fv.position << "." << fv.position_fraction
-                                         << " step " << fv.step << " vs " << pv.position << "."
-                                         << pv.position_fraction << " step " << pv.step;
+    return ::testing::AssertionFailure()
+           << "voice left at " << fv.position << "." << fv.position_fraction << " step " << fv.step
+           << " vs " << pv.position << "." << pv.position_fraction << " step " << pv.step;
   Voice iv = v;
   iv.data = memory.place(bytes, interp_readable_bytes(v));
   snd_mix_voice_interp(iv, fast.data(), n, a);
@@ -138,8 +140,8 @@ std::vector<int8_t> random_bytes(size_t count, uint32_t seed) {
   return data;
 }
 
-Voice looping(uint32_t loop_start, uint32_t loop_end, uint32_t position, uint32_t fraction, uint32_t step,
-              uint32_t step_fraction) {
+Voice looping(uint32_t loop_start, uint32_t loop_end, uint32_t position, uint32_t fraction,
+              uint32_t step, uint32_t step_fraction) {
   Voice v{};
   v.volume = 64;
   v.looped = 1;
@@ -159,7 +161,8 @@ Voice with_length(Voice v, uint32_t length) {
   return v;
 }
 
-Voice one_shot(uint32_t length, uint32_t position, uint32_t fraction, uint32_t step, uint32_t step_fraction) {
+Voice one_shot(uint32_t length, uint32_t position, uint32_t fraction, uint32_t step,
+               uint32_t step_fraction) {
   Voice v{};
   v.volume = 64;
   v.length = length;
@@ -193,10 +196,13 @@ TEST(MixVoiceLoop, MatchesThePlainLoopSampleForSample) {
     v.position = next(seed) % bound;
     v.position_fraction = next(seed);
     switch (next(seed) % 4) {
-      case 0: v.step = 0; break;                        // slow: periods above 80
-      case 1: v.step = next(seed) % 3; break;           // the highest notes
-      case 2: v.step = next(seed) % 40; break;          // overshoots past a loop end
-      default: v.step = 0; v.step_fraction = 0; break;  // a voice standing still
+      case 0: v.step = 0; break;                // slow: periods above 80
+      case 1: v.step = next(seed) % 3; break;   // the highest notes
+      case 2: v.step = next(seed) % 40; break;  // overshoots past a loop end
+      default:
+        v.step = 0;
+        v.step_fraction = 0;
+        break;  // a voice standing still
     }
     if (v.step_fraction == 0 && round % 4 != 3) v.step_fraction = next(seed);
     if (round % 97 == 0 && !v.looped) {
@@ -209,13 +215,14 @@ TEST(MixVoiceLoop, MatchesThePlainLoopSampleForSample) {
     v.data = memory.place(data, readable_bytes(v));
 
     std::vector<int32_t> fast(900), plain(900);
-    for (int i = 0; i < 900; ++i) fast[i] = plain[i] = static_cast<int32_t>(next(seed) % 2000) - 1000;
+    for (int i = 0; i < 900; ++i)
+      fast[i] = plain[i] = static_cast<int32_t>(next(seed) % 2000) - 1000;
     Voice fv = v, pv = v;
     snd_mix_voice(fv, fast.data(), n, a);
     plain_mix_voice(pv, plain.data(), n, a);
     ASSERT_EQ(fast, plain) << "round " << round;
-    ASSERT_TRUE(same_voice(fv, pv)) << "round " << round << ": position " << fv.position << " vs "
-                                    << pv.position;
+    ASSERT_TRUE(same_voice(fv, pv))
+        << "round " << round << ": position " << fv.position << " vs " << pv.position;
   }
 }
 
@@ -245,7 +252,8 @@ TEST(MixVoiceLoop, StretchAndBlockEdgesMatchThePlainLoop) {
       {"long loop, step just under one byte", looping(0, 8000, 7000, 0, 0, 0xFFFFFFFFu)},
       {"window would pass the loop end", looping(7000, 7990, 7960, 0x11111111u, 0, 0xF0000000u)},
       {"loop that closes at the sample's end", looping(10, 4000, 3990, 0, 0, 0x9ABCDEF0u)},
-      {"loop running on past the sample's end", with_length(looping(160, 240, 150, 0, 0, 0xF0000000u), 200)},
+      {"loop running on past the sample's end",
+       with_length(looping(160, 240, 150, 0, 0, 0xF0000000u), 200)},
       {"loop wholly past the sample's end", with_length(looping(200, 204, 0, 0, 1, half), 100)},
       {"slow step, many samples per byte", looping(1000, 1040, 1001, 0, 0, 0x01000000u)},
       {"standing still inside the loop", looping(100, 200, 150, 77, 0, 0)},
@@ -264,7 +272,8 @@ TEST(MixVoiceLoop, StretchAndBlockEdgesMatchThePlainLoop) {
   for (const Case& c : cases) {
     for (int n : {1, 15, 16, 17, 882, 2000}) {
       for (int a : {0, 1, 129, 2032}) {
-        EXPECT_TRUE(matches_plain_loop(memory, bytes, c.voice, n, a)) << c.what << ", n " << n << ", a " << a;
+        EXPECT_TRUE(matches_plain_loop(memory, bytes, c.voice, n, a))
+            << c.what << ", n " << n << ", a " << a;
       }
     }
   }
@@ -293,10 +302,13 @@ TEST(MixCall, MatchesAPlainMixOfTheSameVoices) {
     for (int v = 0; v < voices; ++v) {
       Voice voice{};
       switch (next(seed) % 5) {
-        case 0: voice = one_shot(1 + next(seed) % 400, next(seed) % 400, next(seed), 0, next(seed)); break;
+        case 0:
+          voice = one_shot(1 + next(seed) % 400, next(seed) % 400, next(seed), 0, next(seed));
+          break;
         case 1: voice = one_shot(400, 0, next(seed), 0, 0); break;  // parked
-        case 2: voice = looping(next(seed) % 100, 100 + next(seed) % 300, next(seed) % 400, next(seed), 0,
-                                next(seed));
+        case 2:
+          voice = looping(next(seed) % 100, 100 + next(seed) % 300, next(seed) % 400, next(seed), 0,
+                          next(seed));
           break;
         case 3: voice = looping(10, 20, 15, 0, next(seed) % 30, next(seed)); break;
         default: voice = one_shot(0, 0, 0, 0, 0); break;  // no sample
@@ -309,13 +321,15 @@ TEST(MixCall, MatchesAPlainMixOfTheSameVoices) {
       expected[v] = voice;
       expected[v].new_position = expected[v].new_period = 0;
     }
-    const int n = std::vector<int>{0, 1, 17, 882, 1000, static_cast<int>(next(seed) % 882)}[next(seed) % 6];
+    const int n =
+        std::vector<int>{0, 1, 17, 882, 1000, static_cast<int>(next(seed) % 882)}[next(seed) % 6];
     const int is16 = static_cast<int>(next(seed) % 2);
 
     std::vector<int32_t> sums(static_cast<size_t>(n));
     for (int v = 0; v < voices; ++v)
       if (expected[v].length != 0 && expected[v].volume != 0)
-        plain_mix_voice(expected[v], sums.data(), n, snd_mix_volume(expected[v].volume, sound.master_volume));
+        plain_mix_voice(expected[v], sums.data(), n,
+                        snd_mix_volume(expected[v].volume, sound.master_volume));
     std::vector<uint8_t> want(static_cast<size_t>(n) * (is16 ? 2 : 1));
     for (int i = 0; i < n; ++i) {
       if (is16) {

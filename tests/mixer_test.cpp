@@ -40,7 +40,8 @@ class MixerTest : public ::testing::Test {
     std::vector<uint8_t> out(2 * static_cast<size_t>(n));
     snd_mix(out.data(), n, 1);
     std::vector<int> samples(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) samples[i] = static_cast<int16_t>(out[2 * i] | (out[2 * i + 1] << 8));
+    for (int i = 0; i < n; ++i)
+      samples[i] = static_cast<int16_t>(out[2 * i] | (out[2 * i + 1] << 8));
     return samples;
   }
   static std::vector<int> mix8(int n) {
@@ -84,18 +85,23 @@ TEST_F(MixerTest, MixVolume) {
 }
 
 TEST_F(MixerTest, SixteenBitClipping) {
-  for (auto [sum, expected] : {std::pair{40000, 32767}, {-40000, -32768}, {32767, 32767},
-                               {-32768, -32768}, {32768, 32767}, {-32769, -32768}, {-129, -129}}) {
+  for (auto [sum, expected] : {std::pair{40000, 32767},
+                               {-40000, -32768},
+                               {32767, 32767},
+                               {-32768, -32768},
+                               {32768, 32767},
+                               {-32769, -32768},
+                               {-129, -129}}) {
     ASSERT_TRUE(make_sum(sum)) << sum;
     EXPECT_EQ(mix16(2), (std::vector<int>{expected, expected})) << sum;
   }
 }
 
 TEST_F(MixerTest, EightBitConversion) {
-  const std::pair<int32_t, int> cases[] = {{0, 128},      {511, 128},     {512, 129},   {-1, 127},
-                                           {-512, 127},   {-513, 126},    {-65536, 0},  {-65535, 0},
-                                           {65535, 255},  {65536, 255},   {65024, 255}, {65023, 254},
-                                           {-66000, 0},   {40000, 206}};
+  const std::pair<int32_t, int> cases[] = {{0, 128},     {511, 128},   {512, 129},   {-1, 127},
+                                           {-512, 127},  {-513, 126},  {-65536, 0},  {-65535, 0},
+                                           {65535, 255}, {65536, 255}, {65024, 255}, {65023, 254},
+                                           {-66000, 0},  {40000, 206}};
   for (auto [sum, expected] : cases) {
     ASSERT_TRUE(make_sum(sum)) << sum;
     EXPECT_EQ(mix8(2), (std::vector<int>{expected, expected})) << sum;

@@ -41,7 +41,8 @@ std::string read_file(const std::string& path) {
 
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 // Runs a tool with the given arguments (already quoted as needed).
@@ -169,7 +170,8 @@ TEST_F(ModRender, TimelineHasOneLinePerTickWithThePositionAfterIt) {
   size_t n = 0;
   while (std::getline(in, line)) {
     ASSERT_LT(n, positions.size());
-    EXPECT_EQ(line, std::to_string(n + 1) + "\t" + std::to_string(positions[n])) << "line " << n + 1;
+    EXPECT_EQ(line, std::to_string(n + 1) + "\t" + std::to_string(positions[n]))
+        << "line " << n + 1;
     ++n;
   }
   EXPECT_EQ(n, positions.size());
@@ -219,15 +221,15 @@ TEST_F(ModRender, BadOptionsOfEitherToolPrintUsageAndGiveStatusTwo) {
   for (const char* bad : {"3", "0", "-1", "1.0", "2x", "''", "' 2'"})
     cases.push_back({modrender_path, std::string("--mode ") + bad + files});
   // 48696 s of 16-bit sound is more than the 4 GiB a WAV file holds.
-  for (const char* bad : {"abc", "-1", "0", "0.0", "86401", "1e3", "0x10", "' 5'", "5s", "inf", "nan",
-                          "''", "1.", ".5.", "48696", "60000", "99999999999"})
+  for (const char* bad : {"abc", "-1", "0", "0.0", "86401", "1e3", "0x10", "' 5'", "5s", "inf",
+                          "nan", "''", "1.", ".5.", "48696", "60000", "99999999999"})
     cases.push_back({modrender_path, std::string("--seconds ") + bad + files});
   for (const std::string& args : {"--mode" + files, std::string("--seconds"), "--bogus" + files,
                                   std::string(""), "'" + module_ + "'", files + " extra"})
     cases.push_back({modrender_path, args});
 
-  for (const char* bad : {"0x48", "64x0", "4097x48", "64x4097", "-64x48", "+64x48", "64x", "x48", "64*48",
-                          "' 64x48'", "64x48x2", "64x-48", "abc", "''", "99999999999x48"})
+  for (const char* bad : {"0x48", "64x0", "4097x48", "64x4097", "-64x48", "+64x48", "64x", "x48",
+                          "64*48", "' 64x48'", "64x48x2", "64x-48", "abc", "''", "99999999999x48"})
     cases.push_back({capture_path, std::string("--size ") + bad + out + " --to 1"});
   for (const char* bad : {"0", "-1", "1001", "30.5", "1e2", "0x3c", "''", "abc", "' 30'", "30fps"})
     cases.push_back({capture_path, std::string("--fps ") + bad + out + " --to 1"});

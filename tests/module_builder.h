@@ -14,7 +14,8 @@
 inline std::vector<int8_t> sine_wave(size_t length, int periods, int peak = 100) {
   std::vector<int8_t> d(length);
   for (size_t i = 0; i < length; ++i)
-    d[i] = static_cast<int8_t>(std::lround(peak * std::sin(6.283185307179586 * periods * i / length)));
+    d[i] =
+        static_cast<int8_t>(std::lround(peak * std::sin(6.283185307179586 * periods * i / length)));
   return d;
 }
 

@@ -26,7 +26,8 @@ ModuleBuilder busy_song() {
   ModuleBuilder m("4CHN", 4);
   std::vector<int8_t> wave(400), blip(300);
   for (size_t i = 0; i < wave.size(); ++i) wave[i] = static_cast<int8_t>((i * 37) % 256 - 128);
-  for (size_t i = 0; i < blip.size(); ++i) blip[i] = static_cast<int8_t>(100 - static_cast<int>(i) % 200);
+  for (size_t i = 0; i < blip.size(); ++i)
+    blip[i] = static_cast<int8_t>(100 - static_cast<int>(i) % 200);
   m.sample(1, wave, 64, 0, 20, 150);
   m.sample(2, blip, 48, 0x0E);
   m.song_length = 2;
@@ -71,7 +72,8 @@ class PacingTest : public ::testing::Test {
     std::vector<uint8_t> out(bytes, 0xEE);
     size_t done = 0;
     for (size_t i = 0; done < bytes; ++i) {
-      const size_t len = std::min<size_t>(static_cast<size_t>(pieces[i % pieces.size()]), bytes - done);
+      const size_t len =
+          std::min<size_t>(static_cast<size_t>(pieces[i % pieces.size()]), bytes - done);
       snd_audio_callback(nullptr, out.data() + done, static_cast<int>(len));
       done += len;
     }
@@ -132,8 +134,10 @@ TEST_F(PacingTest, OutputDoesNotDependOnHowTheStreamIsCut) {
     EXPECT_NE(std::count(reference.begin(), reference.begin() + bytes / 2, reference[0]),
               static_cast<long>(bytes / 2));
     for (const std::vector<int>& pieces :
-         {std::vector<int>{width, 7 * width, 882 * width, 3000 * width}, {1, 7, 882, 3000},
-          {441 * width, 882 * width}, {static_cast<int>(bytes)}}) {
+         {std::vector<int>{width, 7 * width, 882 * width, 3000 * width},
+          {1, 7, 882, 3000},
+          {441 * width, 882 * width},
+          {static_cast<int>(bytes)}}) {
       const std::vector<uint8_t> cut = render(mode, bytes, pieces);
       EXPECT_TRUE(cut == reference) << "first piece " << pieces[0];
       const size_t common = std::min(positions.size(), tick_positions.size());

@@ -118,8 +118,8 @@ TEST(SongPosition, ReadsOnAnotherThreadSeeOnlyPublishedValuesInOrder) {
   size_t at = 0;
   for (size_t r = 0; r < reads.size(); ++r) {
     while (at < published.size() && published[at] != reads[r]) ++at;
-    ASSERT_LT(at, published.size()) << "read " << r << " gave " << reads[r]
-                                    << ", never published at that point";
+    ASSERT_LT(at, published.size())
+        << "read " << r << " gave " << reads[r] << ", never published at that point";
   }
 }
 

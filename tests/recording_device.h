@@ -55,7 +55,8 @@ inline SoundDevice recording_device() {
 inline std::string join(const std::vector<std::string>& parts, size_t from = 0,
                         size_t to = std::string::npos) {
   std::string out;
-  for (size_t i = from; i < parts.size() && i < to; ++i) out += (out.empty() ? "" : ", ") + parts[i];
+  for (size_t i = from; i < parts.size() && i < to; ++i)
+    out += (out.empty() ? "" : ", ") + parts[i];
   return out;
 }
 

@@ -33,7 +33,7 @@ TEST_F(ReplayerTest, FirstTickReadsTheFirstRow) {
 
 TEST_F(ReplayerTest, RowsFollowTheSpeed) {
   ModuleBuilder m = two_channels();
-  m.cell(0, 1, 1, 0, 0, 0xF, 3);   // speed 3 from row 1 on
+  m.cell(0, 1, 1, 0, 0, 0xF, 3);     // speed 3 from row 1 on
   m.cell(0, 3, 1, 0, 0, 0xF, 0x20);  // F20 is no speed: stays 3
   m.cell(0, 4, 1, 0, 0, 0xF, 0x1F);  // F1F: speed 31
   ASSERT_EQ(load(m), 1);
@@ -108,15 +108,16 @@ TEST_F(ReplayerTest, SongStartsOverAfterItsLastRow) {
   const std::vector<int32_t> p = positions(65);
   EXPECT_EQ(p[63], 63);
   EXPECT_EQ(p[64], 0);
-  EXPECT_EQ(channel_events(device_log, 0), "volume 50, panning 112, sample 1, period 428, offset 0");
+  EXPECT_EQ(channel_events(device_log, 0),
+            "volume 50, panning 112, sample 1, period 428, offset 0");
 }
 
 TEST_F(ReplayerTest, NoteAndSampleNumberOnTheirOwn) {
   ModuleBuilder m = two_channels();
   m.cell(0, 0, 0, 1, note_period(36));
-  m.cell(0, 1, 0, 0, note_period(48));    // note alone: same sample, no volume
-  m.cell(0, 2, 0, 2, 0);                  // sample alone: no note started
-  m.cell(0, 3, 0, 40, note_period(36));   // sample 40 names no sample: counts as none
+  m.cell(0, 1, 0, 0, note_period(48));   // note alone: same sample, no volume
+  m.cell(0, 2, 0, 2, 0);                 // sample alone: no note started
+  m.cell(0, 3, 0, 40, note_period(36));  // sample 40 names no sample: counts as none
   ASSERT_EQ(load(m), 1);
   tick();
   for (int i = 0; i < 5; ++i) tick();
@@ -188,12 +189,12 @@ TEST_F(ReplayerTest, JumpsAndBreaksChooseTheNextRow) {
     int32_t during, next;
   };
   const Case cases[] = {
-      {0xD, 0x32, 0, 0, 63, 132},       // D32: row 32 of the next order
-      {0xD, 0x1F, 0, 0, 63, 125},       // D1F: decimal digits, y unchecked
-      {0xD, 0x70, 0, 0, 63, 100},       // a break row past the pattern: row 0
+      {0xD, 0x32, 0, 0, 63, 132},  // D32: row 32 of the next order
+      {0xD, 0x1F, 0, 0, 63, 125},  // D1F: decimal digits, y unchecked
+      {0xD, 0x70, 0, 0, 63, 100},  // a break row past the pattern: row 0
       {0xD, 0x99, 0, 0, 63, 100},
-      {0xB, 0x02, 0xD, 0x10, 163, 210}, // B and D together: order 2, row 10
-      {0xB, 0x05, 0, 0, 463, 100},      // past the song: restart position 1
+      {0xB, 0x02, 0xD, 0x10, 163, 210},  // B and D together: order 2, row 10
+      {0xB, 0x05, 0, 0, 463, 100},       // past the song: restart position 1
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.effect_0 << c.param_0);
@@ -277,12 +278,13 @@ TEST_F(ReplayerTest, AJumpWithALoopOnTheSameRowPlaysItsOrderAsItStands) {
     int32_t during, next;
     const char* note;  // channel 1 on the next row
   } cases[] = {
-      {0x03, 199, 200, "period 856, offset 0"},    // past the song: pattern 2 as it stands
-      {0x02, 99, 100, "period 214, offset 0"},     // order 1, inside the song
-      {0x80, 12699, 12700, "volume 50, panning 144, sample 1, period 428, offset 0"},  // order 127: pattern 0
-      {0x81, 12799, 100, "period 214, offset 0"},  // order 128: restart position
-      {0xFF, 25399, 100, "period 214, offset 0"},  // order 254, the furthest
-      {0x00, -101, 100, "period 214, offset 0"},   // order -1: restart position
+      {0x03, 199, 200, "period 856, offset 0"},  // past the song: pattern 2 as it stands
+      {0x02, 99, 100, "period 214, offset 0"},   // order 1, inside the song
+      {0x80, 12699, 12700,
+       "volume 50, panning 144, sample 1, period 428, offset 0"},  // order 127: pattern 0
+      {0x81, 12799, 100, "period 214, offset 0"},                  // order 128: restart position
+      {0xFF, 25399, 100, "period 214, offset 0"},                  // order 254, the furthest
+      {0x00, -101, 100, "period 214, offset 0"},                   // order -1: restart position
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "B" << std::hex << c.jump);

@@ -31,7 +31,9 @@ TEST_F(VoiceOperationTest, PeriodToStep) {
     int period, rate;
     uint32_t step, fraction24;
   };
-  const Case cases[] = {{428, 44100, 0, 3152670}, {428, 22050, 0, 6305341}, {28, 44100, 2, 14636395},
+  const Case cases[] = {{428, 44100, 0, 3152670},
+                        {428, 22050, 0, 6305341},
+                        {28, 44100, 2, 14636395},
                         {1, 44100, 80, 7165887}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.period << " at " << c.rate);

@@ -17,14 +17,14 @@
 // samples floor(first * 44100 / fps) up to floor((last + 1) * 44100 / fps),
 // so its sound and its pictures last equally long.
 
-#include <SDL.h>
 #include <GL/gl.h>
+#include <SDL.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -41,8 +41,8 @@
 #include "shell/frame.h"
 #include "shell/shell.h"
 #include "sound/sound.h"
-#include "wav.h"
 #include "video_out.h"
+#include "wav.h"
 
 // The compiled-in data directory, unless --data names another.
 const char* show_data_dir = DRMORVEL_DATA_DIR;
@@ -100,10 +100,14 @@ int64_t sound_until(int64_t k, int fps) {
 }
 
 // The first frame --from asks for.
-int64_t first_frame(const Options& o) { return static_cast<int64_t>(std::ceil(o.from * o.fps - 1e-9)); }
+int64_t first_frame(const Options& o) {
+  return static_cast<int64_t>(std::ceil(o.from * o.fps - 1e-9));
+}
 
 // The last frame --to allows.
-int64_t last_frame(const Options& o) { return static_cast<int64_t>(std::floor(o.to * o.fps + 1e-9)); }
+int64_t last_frame(const Options& o) {
+  return static_cast<int64_t>(std::floor(o.to * o.fps + 1e-9));
+}
 
 int usage(const char* problem) {
   if (problem) std::fprintf(stderr, "drmorvel-capture: %s\n", problem);
@@ -138,11 +142,14 @@ int parse(int argc, char** argv, Options& o) {
       if (!parse_whole(v, 1, 1000, n)) return usage("--fps takes a whole number from 1 to 1000");
       o.fps = static_cast<int>(n);
     } else if (arg == "--from") {
-      if (!parse_decimal(v, 0, kMaxSeconds, o.from)) return usage("--from takes seconds from 0 to 86400");
+      if (!parse_decimal(v, 0, kMaxSeconds, o.from))
+        return usage("--from takes seconds from 0 to 86400");
     } else if (arg == "--to") {
-      if (!parse_decimal(v, 0, kMaxSeconds, o.to)) return usage("--to takes seconds from 0 to 86400");
+      if (!parse_decimal(v, 0, kMaxSeconds, o.to))
+        return usage("--to takes seconds from 0 to 86400");
     } else if (arg == "--every") {
-      if (!parse_whole(v, 1, 1000000, n)) return usage("--every takes a whole number from 1 to 1000000");
+      if (!parse_whole(v, 1, 1000000, n))
+        return usage("--every takes a whole number from 1 to 1000000");
       o.every = static_cast<int>(n);
     } else if (arg == "--data") {
       o.data = v;
@@ -160,9 +167,11 @@ int parse(int argc, char** argv, Options& o) {
     return usage("give one of --out DIR, --video FILE.mp4 and --sheet FILE.png");
   if (o.video && o.every != 1) return usage("--every does not apply to --video");
   // The encoder's 4:2:0 colour planes are half the picture's size each way.
-  if (o.video && (o.width % 2 != 0 || o.height % 2 != 0)) return usage("--video needs an even width and height");
+  if (o.video && (o.width % 2 != 0 || o.height % 2 != 0))
+    return usage("--video needs an even width and height");
   if (o.to >= 0 && o.from > o.to) return usage("--from lies after --to");
-  if (o.out && o.to >= 0 && !wav_holds(2 * static_cast<uint64_t>(sound_until(last_frame(o), o.fps))))
+  if (o.out && o.to >= 0 &&
+      !wav_holds(2 * static_cast<uint64_t>(sound_until(last_frame(o), o.fps))))
     return usage("--to: the sound up to then is more than the 4 GiB audio.wav can hold");
   return 0;
 }
@@ -187,7 +196,8 @@ int pull_sound(int64_t& pulled, int64_t target, const SoundSink& sink, char* why
     if (sink.wav) std::fwrite(buffer, 2, n, sink.wav);
     if (sink.video && pulled + n > sink.video_from) {
       const int64_t skip = sink.video_from > pulled ? sink.video_from - pulled : 0;
-      if (!video_sound(*sink.video, buffer + 2 * skip, static_cast<size_t>(2 * (n - skip)), why, why_size))
+      if (!video_sound(*sink.video, buffer + 2 * skip, static_cast<size_t>(2 * (n - skip)), why,
+                       why_size))
         return 0;
     }
     pulled += n;
@@ -230,7 +240,8 @@ int open_outputs(Capture& c) {
     std::snprintf(path, sizeof path, "%s/audio.wav", o.out);
     c.wav = std::fopen(path, "wb");
     if (!c.tsv || !c.wav) {
-      std::fprintf(stderr, "drmorvel-capture: cannot write into %s: %s\n", o.out, std::strerror(errno));
+      std::fprintf(stderr, "drmorvel-capture: cannot write into %s: %s\n", o.out,
+                   std::strerror(errno));
       return 2;
     }
   } else if (o.video) {
@@ -261,7 +272,8 @@ int start_show(Capture& c) {
   static char data_dir[kPathSize];
   if (o.data) {
     const size_t n = std::strlen(o.data);
-    std::snprintf(data_dir, sizeof data_dir, "%s%s", o.data, n > 0 && o.data[n - 1] == '/' ? "" : "/");
+    std::snprintf(data_dir, sizeof data_dir, "%s%s", o.data,
+                  n > 0 && o.data[n - 1] == '/' ? "" : "/");
     show_data_dir = data_dir;
   }
   asset_sound_choice = sound_choice;
@@ -310,7 +322,8 @@ int keep_frame(Capture& c, int64_t k, int32_t p) {
     if (!video_frame(video, rgb, c.why, sizeof c.why)) return interrupted ? 130 : 4;
   } else if (o.sheet) {
     if (!sheet_add(rgb, static_cast<double>(k) / o.fps, p)) {
-      std::snprintf(c.why, sizeof c.why, "more than %d thumbnails: give a larger --every", kSheetMaxThumbs);
+      std::snprintf(c.why, sizeof c.why, "more than %d thumbnails: give a larger --every",
+                    kSheetMaxThumbs);
       return 2;
     }
   } else {
@@ -366,7 +379,8 @@ int render_frames(Capture& c) {
     const int64_t sample = sound_until(k, o.fps);
     if (c.wav && !wav_holds(2 * static_cast<uint64_t>(sample))) {
       // Only a song that never ends gets here without --to, after 13 hours.
-      std::snprintf(c.why, sizeof c.why, "the sound passes the 4 GiB audio.wav can hold at frame %lld",
+      std::snprintf(c.why, sizeof c.why,
+                    "the sound passes the 4 GiB audio.wav can hold at frame %lld",
                     static_cast<long long>(k));
       status = 2;
       break;
@@ -404,7 +418,8 @@ int finish_out(Capture& c, int status) {
   std::fseek(c.wav, 0, SEEK_SET);
   std::fwrite(header, 1, sizeof header, c.wav);
   if (std::fclose(c.wav) != 0 || std::fclose(c.tsv) != 0) status = 2;
-  if (status == 2 && c.why[0] == '\0') std::snprintf(c.why, sizeof c.why, "cannot write into %s", c.o.out);
+  if (status == 2 && c.why[0] == '\0')
+    std::snprintf(c.why, sizeof c.why, "cannot write into %s", c.o.out);
   if (status != 0) std::fprintf(stderr, "drmorvel-capture: %s\n", c.why);
   std::fprintf(stderr, "drmorvel-capture: %d frames written to %s\n", c.written, c.o.out);
   return status;
@@ -437,8 +452,8 @@ int finish_video(Capture& c, int status) {
     std::fprintf(stderr, "drmorvel-capture: %s; no video written to %s\n", c.why, o.video);
     return status;
   }
-  std::fprintf(stderr, "drmorvel-capture: %d frames (%.2f s) with their sound written to %s\n", c.written,
-               static_cast<double>(c.written) / o.fps, o.video);
+  std::fprintf(stderr, "drmorvel-capture: %d frames (%.2f s) with their sound written to %s\n",
+               c.written, static_cast<double>(c.written) / o.fps, o.video);
   return 0;
 }
 

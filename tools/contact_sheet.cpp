@@ -14,19 +14,26 @@ struct Glyph {
   uint8_t rows[7];
 };
 constexpr Glyph kFont[] = {
-    {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}}, {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
-    {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}}, {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}},
-    {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}}, {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}},
-    {'6', {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}}, {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
-    {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}}, {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}},
-    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}}, {':', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00}},
-    {'s', {0x00, 0x00, 0x0E, 0x10, 0x0E, 0x01, 0x1E}}, {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
+    {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}},
+    {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}},
+    {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}},
+    {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}},
+    {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}},
+    {'6', {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}},
+    {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
+    {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}},
+    {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}},
+    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}},
+    {':', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00}},
+    {'s', {0x00, 0x00, 0x0E, 0x10, 0x0E, 0x01, 0x1E}},
+    {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
 };
 constexpr int kGlyphWidth = 6;  // 5 pixels and a space
 constexpr int kGlyphHeight = 7;
 
 constexpr int kLabelHeight = kGlyphHeight + 4;
-constexpr int kGap = 4;             // between thumbnails and around the sheet
+constexpr int kGap = 4;  // between thumbnails and around the sheet
 constexpr int kMaxSheetWidth = 1200;
 constexpr uint8_t kBackground = 24;
 constexpr uint8_t kInk = 230;
@@ -37,8 +44,8 @@ constexpr size_t kThumbBytes = static_cast<size_t>(kSheetThumbMaxWidth) * kThumb
 // the most rows of the tallest ones.
 constexpr int kMinColumns = (kMaxSheetWidth - kGap) / (kSheetThumbMaxWidth + kGap);
 constexpr int kMaxRows = (kSheetMaxThumbs + kMinColumns - 1) / kMinColumns;
-constexpr size_t kSheetBytes =
-    static_cast<size_t>(kMaxSheetWidth) * (kGap + kMaxRows * (kThumbMaxHeight + kLabelHeight + kGap)) * 3;
+constexpr size_t kSheetBytes = static_cast<size_t>(kMaxSheetWidth) *
+                               (kGap + kMaxRows * (kThumbMaxHeight + kLabelHeight + kGap)) * 3;
 
 struct Sheet {
   int width = 0, height = 0;  // the frames'
@@ -95,8 +102,10 @@ int sheet_add(const uint8_t* rgb, double seconds, int32_t position) {
       for (int c = 0; c < 3; ++c) {
         int sum = 0;
         for (int y = ty * f; y < ty * f + f; ++y)
-          for (int x = tx * f; x < tx * f + f; ++x) sum += rgb[(static_cast<size_t>(y) * sheet.width + x) * 3 + c];
-        thumb[(static_cast<size_t>(ty) * sheet.thumb_width + tx) * 3 + c] = static_cast<uint8_t>(sum / (f * f));
+          for (int x = tx * f; x < tx * f + f; ++x)
+            sum += rgb[(static_cast<size_t>(y) * sheet.width + x) * 3 + c];
+        thumb[(static_cast<size_t>(ty) * sheet.thumb_width + tx) * 3 + c] =
+            static_cast<uint8_t>(sum / (f * f));
       }
   // Before the song's first tick the position is negative: no order or row.
   if (position < 0)
@@ -129,7 +138,8 @@ int sheet_write(const char* path) {
     const int y0 = kGap + (i / columns) * cell_height;
     for (int y = 0; y < sheet.thumb_height; ++y)
       std::memcpy(picture + (static_cast<size_t>(y0 + y) * w + x0) * 3,
-                  thumbs[i] + static_cast<size_t>(y) * sheet.thumb_width * 3, static_cast<size_t>(sheet.thumb_width) * 3);
+                  thumbs[i] + static_cast<size_t>(y) * sheet.thumb_width * 3,
+                  static_cast<size_t>(sheet.thumb_width) * 3);
     draw_text(picture, w, h, x0 + 1, y0 + sheet.thumb_height + 2, labels[i]);
   }
   // Small on disk: the sheet is written once and may be kept.

@@ -5,9 +5,9 @@
 
 #include "gl_target.h"
 
-#include <SDL.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -47,8 +47,9 @@ bool read_png(const char* path, Image& image) {
 }
 
 int usage() {
-  std::fputs("usage: drmorvel-imgdiff REFERENCE.png FRAME.png [--mean M] [--outliers F] [--level L]\n",
-             stderr);
+  std::fputs(
+      "usage: drmorvel-imgdiff REFERENCE.png FRAME.png [--mean M] [--outliers F] [--level L]\n",
+      stderr);
   return 2;
 }
 
@@ -64,9 +65,12 @@ int main(int argc, char** argv) {
     if (arg == "--mean" || arg == "--outliers" || arg == "--level") {
       if (i + 1 >= argc) return usage();
       const double v = std::strtod(argv[++i], nullptr);
-      if (arg == "--mean") mean_limit = v;
-      else if (arg == "--outliers") outlier_limit = v;
-      else level = static_cast<int>(v);
+      if (arg == "--mean")
+        mean_limit = v;
+      else if (arg == "--outliers")
+        outlier_limit = v;
+      else
+        level = static_cast<int>(v);
     } else if (nfiles < 2) {
       files[nfiles++] = argv[i];
     } else {
@@ -78,8 +82,8 @@ int main(int argc, char** argv) {
   Image ref, out;
   if (!read_png(files[0], ref) || !read_png(files[1], out)) return 2;
   if (ref.width != out.width || ref.height != out.height) {
-    std::fprintf(stderr, "drmorvel-imgdiff: %ux%u against %ux%u\n", ref.width, ref.height, out.width,
-                 out.height);
+    std::fprintf(stderr, "drmorvel-imgdiff: %ux%u against %ux%u\n", ref.width, ref.height,
+                 out.width, out.height);
     return 2;
   }
   uint64_t total = 0, outliers = 0;

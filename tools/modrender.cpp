@@ -11,9 +11,9 @@
 #include <string_view>
 
 #include "assets/module_file.h"
+#include "options.h"
 #include "player/player.h"
 #include "sound/sound.h"
-#include "options.h"
 #include "wav.h"
 
 namespace {
@@ -59,9 +59,12 @@ int main(int argc, char** argv) {
       if (i + 1 >= argc) return usage("option needs a value");
       const char* value = argv[++i];
       if (arg == "--mode") {
-        if (std::strcmp(value, "1") == 0) mode = kSound8Bit;
-        else if (std::strcmp(value, "2") == 0) mode = kSound16Bit;
-        else return usage("--mode takes 1 or 2");
+        if (std::strcmp(value, "1") == 0)
+          mode = kSound8Bit;
+        else if (std::strcmp(value, "2") == 0)
+          mode = kSound16Bit;
+        else
+          return usage("--mode takes 1 or 2");
       } else if (arg == "--seconds") {
         if (!parse_decimal(value, 0, kMaxSeconds, seconds) || seconds == 0)
           return usage("--seconds takes a number of seconds above 0, at most 86400");
@@ -87,7 +90,8 @@ int main(int argc, char** argv) {
 
   const long size = read_module_file(positional[0]);
   if (size < 0) {
-    std::fprintf(stderr, "drmorvel-modrender: cannot open %s: %s\n", positional[0], std::strerror(errno));
+    std::fprintf(stderr, "drmorvel-modrender: cannot open %s: %s\n", positional[0],
+                 std::strerror(errno));
     return 2;
   }
 
@@ -101,7 +105,8 @@ int main(int argc, char** argv) {
   if (timeline_path) {
     timeline = std::fopen(timeline_path, "w");
     if (!timeline) {
-      std::fprintf(stderr, "drmorvel-modrender: cannot write %s: %s\n", timeline_path, std::strerror(errno));
+      std::fprintf(stderr, "drmorvel-modrender: cannot write %s: %s\n", timeline_path,
+                   std::strerror(errno));
       return 2;
     }
     snd_set_tick_observer(log_tick);
@@ -109,7 +114,8 @@ int main(int argc, char** argv) {
 
   std::FILE* out = std::fopen(positional[1], "wb");
   if (!out) {
-    std::fprintf(stderr, "drmorvel-modrender: cannot write %s: %s\n", positional[1], std::strerror(errno));
+    std::fprintf(stderr, "drmorvel-modrender: cannot write %s: %s\n", positional[1],
+                 std::strerror(errno));
     return 2;
   }
   // The sound is written in blocks of many callback buffers straight from
@@ -136,7 +142,8 @@ int main(int argc, char** argv) {
   if (std::fclose(out) != 0) ok = false;
   if (timeline && std::fclose(timeline) != 0) ok = false;
   if (!ok) {
-    std::fprintf(stderr, "drmorvel-modrender: writing %s failed: %s\n", positional[1], std::strerror(errno));
+    std::fprintf(stderr, "drmorvel-modrender: writing %s failed: %s\n", positional[1],
+                 std::strerror(errno));
     return 2;
   }
   return 0;

@@ -33,7 +33,8 @@ void clock_text(char* out, size_t size, double seconds) {
     std::snprintf(out, size, "%lld:%02lld:%02lld", static_cast<long long>(s / 3600),
                   static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
   else
-    std::snprintf(out, size, "%lld:%02lld", static_cast<long long>(s / 60), static_cast<long long>(s % 60));
+    std::snprintf(out, size, "%lld:%02lld", static_cast<long long>(s / 60),
+                  static_cast<long long>(s % 60));
 }
 
 }  // namespace

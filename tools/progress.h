@@ -8,11 +8,11 @@
 #include <cstdint>
 
 struct ProgressState {
-  int64_t done = 0;      // frames rendered
-  int64_t total = 0;     // frames in all; 0 when not known yet
+  int64_t done = 0;        // frames rendered
+  int64_t total = 0;       // frames in all; 0 when not known yet
   bool estimated = false;  // the total is an estimate from the song position
-  int32_t position = 0;  // song position
-  double fps = 0.0;      // frames per second so far; 0 when not known yet
+  int32_t position = 0;    // song position
+  double fps = 0.0;        // frames per second so far; 0 when not known yet
 };
 
 struct Progress {

@@ -68,7 +68,8 @@ int send_sound(VideoOut& v) {
 // means ffmpeg has stopped reading.
 int pump(VideoOut& v, const uint8_t* data, size_t n, bool drain) {
   while (n > 0 || (drain && sound_size > 0)) {
-    pollfd fds[2] = {{n > 0 ? v.video_fd : -1, POLLOUT, 0}, {sound_size > 0 ? v.audio_fd : -1, POLLOUT, 0}};
+    pollfd fds[2] = {{n > 0 ? v.video_fd : -1, POLLOUT, 0},
+                     {sound_size > 0 ? v.audio_fd : -1, POLLOUT, 0}};
     if (poll(fds, 2, -1) < 0) {
       if (errno == EINTR && !(v.stop && *v.stop)) continue;
       return 0;
@@ -122,8 +123,8 @@ int video_open(VideoOut& v, const char* path, int width, int height, int fps, in
                int why_size) {
   const size_t n = static_cast<size_t>(why_size);
   if (std::snprintf(v.path, sizeof v.path, "%s", path) >= static_cast<int>(sizeof v.path) ||
-      std::snprintf(v.temp_path, sizeof v.temp_path, "%s.%ld.part", path, static_cast<long>(getpid())) >=
-          static_cast<int>(sizeof v.temp_path)) {
+      std::snprintf(v.temp_path, sizeof v.temp_path, "%s.%ld.part", path,
+                    static_cast<long>(getpid())) >= static_cast<int>(sizeof v.temp_path)) {
     std::snprintf(why, n, "the file name is too long");
     return 0;
   }
@@ -157,15 +158,62 @@ int video_open(VideoOut& v, const char* path, int width, int height, int fps, in
   // veryfast at CRF 18 keeps the encoder well ahead of the software
   // rasteriser and still looks like the show; +faststart moves the index to
   // the front so that players can start before the whole file has arrived.
-  const char* args[] = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-                        "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
-                        "-framerate", frame_rate, "-thread_queue_size", "64", "-i", "pipe:0",
-                        "-f", "s16le", "-ar", sample_rate, "-ac", "1", "-probesize", "32",
-                        "-analyzeduration", "0", "-thread_queue_size", "64", "-i", "pipe:3",
-                        "-map", "0:v", "-map", "1:a", "-af", trim,
-                        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
-                        "-c:a", "aac", "-b:a", "192k",
-                        "-movflags", "+faststart", "-f", "mp4", v.temp_path, nullptr};
+  const char* args[] = {"ffmpeg",
+                        "-hide_banner",
+                        "-nostdin",
+                        "-loglevel",
+                        "error",
+                        "-y",
+                        "-f",
+                        "rawvideo",
+                        "-pix_fmt",
+                        "rgb24",
+                        "-video_size",
+                        size,
+                        "-framerate",
+                        frame_rate,
+                        "-thread_queue_size",
+                        "64",
+                        "-i",
+                        "pipe:0",
+                        "-f",
+                        "s16le",
+                        "-ar",
+                        sample_rate,
+                        "-ac",
+                        "1",
+                        "-probesize",
+                        "32",
+                        "-analyzeduration",
+                        "0",
+                        "-thread_queue_size",
+                        "64",
+                        "-i",
+                        "pipe:3",
+                        "-map",
+                        "0:v",
+                        "-map",
+                        "1:a",
+                        "-af",
+                        trim,
+                        "-c:v",
+                        "libx264",
+                        "-preset",
+                        "veryfast",
+                        "-crf",
+                        "18",
+                        "-pix_fmt",
+                        "yuv420p",
+                        "-c:a",
+                        "aac",
+                        "-b:a",
+                        "192k",
+                        "-movflags",
+                        "+faststart",
+                        "-f",
+                        "mp4",
+                        v.temp_path,
+                        nullptr};
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -181,9 +229,11 @@ int video_open(VideoOut& v, const char* path, int width, int height, int fps, in
   // Its own process group: an interrupt at the terminal reaches only the
   // capture, which then ends ffmpeg and removes the unfinished file.
   posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setflags(&attr,
+                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   pid_t pid = -1;
-  const int failed = posix_spawnp(&pid, "ffmpeg", &actions, &attr, const_cast<char* const*>(args), environ);
+  const int failed =
+      posix_spawnp(&pid, "ffmpeg", &actions, &attr, const_cast<char* const*>(args), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   close(video_in);
@@ -209,7 +259,8 @@ int video_sound(VideoOut& v, const uint8_t* bytes, size_t count, char* why, int 
   why[0] = '\0';
   if (!send_sound(v) || sound_size + count > kSoundRoom) {
     reap(v, false, why, why_size);
-    if (why[0] == '\0') std::snprintf(why, static_cast<size_t>(why_size), "ffmpeg stopped taking the sound");
+    if (why[0] == '\0')
+      std::snprintf(why, static_cast<size_t>(why_size), "ffmpeg stopped taking the sound");
     return 0;
   }
   for (size_t i = 0; i < count;) {
@@ -227,7 +278,8 @@ int video_frame(VideoOut& v, const uint8_t* rgb, char* why, int why_size) {
   if (pump(v, rgb, v.frame_bytes, false)) return 1;
   why[0] = '\0';
   reap(v, false, why, why_size);
-  if (why[0] == '\0') std::snprintf(why, static_cast<size_t>(why_size), "ffmpeg stopped reading the frames");
+  if (why[0] == '\0')
+    std::snprintf(why, static_cast<size_t>(why_size), "ffmpeg stopped reading the frames");
   return 0;
 }
 
@@ -239,7 +291,8 @@ int video_finish(VideoOut& v, char* why, int why_size) {
   close_fd(v.video_fd);
   const bool sent = pump(v, nullptr, 0, true);
   const int kept = reap(v, sent, why, why_size);
-  if (!kept && why[0] == '\0') std::snprintf(why, static_cast<size_t>(why_size), "ffmpeg stopped taking the sound");
+  if (!kept && why[0] == '\0')
+    std::snprintf(why, static_cast<size_t>(why_size), "ffmpeg stopped taking the sound");
   return kept;
 }
 

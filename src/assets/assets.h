@@ -22,9 +22,9 @@ enum TextureEntry : int {
 constexpr int kPictureCount = kSpriteTexture;
 // The pictures' file names in the data directory, by TextureTable entry;
 // the data generator writes them and the show reads them.
-constexpr const char* kPictureFiles[kPictureCount] = {
-    "funkka.jpg", "funker.jpg", "70skugga.jpg", "morvelite.jpg",
-    "tahti.jpg",  "tekstit.jpg", "miehet.jpg"};
+constexpr const char* kPictureFiles[kPictureCount] = {"funkka.jpg",    "funker.jpg", "70skugga.jpg",
+                                                      "morvelite.jpg", "tahti.jpg",  "tekstit.jpg",
+                                                      "miehet.jpg"};
 constexpr char kModuleFile[] = "zurivovariv.mod";
 constexpr int kSpriteSize = 256;  // the disc sprite's width and height
 

@@ -26,13 +26,13 @@ inline int note_period(int note) { return PeriodTable[note]; }
 
 struct ModuleBuilder {
   struct Sample {
-    std::vector<int8_t> data;   // written as the sample's bytes
-    int length_words = -1;      // header length; -1: data.size() rounded up to words
-    uint8_t finetune = 0;       // the whole header byte
-    uint8_t volume = 64;        // the whole header byte
-    uint16_t repeat_start = 0;  // words
-    uint16_t repeat_length = 1; // words; 1 is the usual mark for no loop
-    std::string name;           // up to 22 bytes
+    std::vector<int8_t> data;    // written as the sample's bytes
+    int length_words = -1;       // header length; -1: data.size() rounded up to words
+    uint8_t finetune = 0;        // the whole header byte
+    uint8_t volume = 64;         // the whole header byte
+    uint16_t repeat_start = 0;   // words
+    uint16_t repeat_length = 1;  // words; 1 is the usual mark for no loop
+    std::string name;            // up to 22 bytes
   };
   // One raw cell: sample 0..255, raw period 0..4095 (0: no note).
   struct Cell {
@@ -45,7 +45,7 @@ struct ModuleBuilder {
   uint8_t song_length = 1;
   uint8_t restart = 0;
   std::array<uint8_t, 128> orders{};
-  int pattern_count = -1;  // -1: one more than the highest order entry below 128
+  int pattern_count = -1;            // -1: one more than the highest order entry below 128
   std::array<Sample, 32> samples{};  // 1..31
   std::vector<Cell> cells;
 
@@ -106,7 +106,8 @@ struct ModuleBuilder {
       image[at + 1] = static_cast<uint8_t>(v);
     };
     auto put_text = [&](size_t at, const std::string& text, size_t field) {
-      std::copy_n(text.begin(), std::min(text.size(), field), image.begin() + static_cast<long>(at));
+      std::copy_n(text.begin(), std::min(text.size(), field),
+                  image.begin() + static_cast<long>(at));
     };
     put_text(0, title, 20);
     for (int k = 1; k <= 31; ++k) {
@@ -127,8 +128,9 @@ struct ModuleBuilder {
     for (int i = 0; i < 128; ++i) image[952 + i] = orders[i];
     put_text(kFormatTagOffset, tag, 4);
     for (const Cell& c : cells) {
-      uint8_t* b = &image[kPatternDataOffset +
-                          static_cast<size_t>(((c.pattern * 64 + c.row) * channels + c.channel) * 4)];
+      uint8_t* b =
+          &image[kPatternDataOffset +
+                 static_cast<size_t>(((c.pattern * 64 + c.row) * channels + c.channel) * 4)];
       b[0] = static_cast<uint8_t>((c.sample & 0xF0) | ((c.period >> 8) & 0x0F));
       b[1] = static_cast<uint8_t>(c.period);
       b[2] = static_cast<uint8_t>(((c.sample & 0x0F) << 4) | (c.effect & 0x0F));

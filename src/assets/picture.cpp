@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include "assets/assets.h"
 
@@ -60,8 +60,8 @@ uint8_t* decode_jpeg_rgb(std::FILE* file, size_t budget, int* width, int* height
     if (errors.manager.msg_code == JERR_NO_BACKING_STORE) {
       // The library's working memory would not fit in what the block left.
       std::snprintf(last_message, sizeof last_message,
-                    "picture of %u x %u pixels needs more than %zu MiB to decode", cinfo.image_width,
-                    cinfo.image_height, budget / kMiB);
+                    "picture of %u x %u pixels needs more than %zu MiB to decode",
+                    cinfo.image_width, cinfo.image_height, budget / kMiB);
     }
     jpeg_destroy_decompress(&cinfo);
     std::free(block);

@@ -26,161 +26,154 @@ constexpr GLfloat light1_position[4] = {-1.0f, -1.0f, 100.0f, 0.0f};
 float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
 // 1 inside radius sqrt(3), falling to 0 at radius sqrt(33).
-float blob_contribution(float i, float j, float k, const float centre[3])
-{
-    const float dx = i - centre[0];
-    const float dy = j - centre[1];
-    const float dz = k - centre[2];
-    return clamp01(1.1f - (dx * dx + dy * dy + dz * dz) / 30.0f);
+float blob_contribution(float i, float j, float k, const float centre[3]) {
+  const float dx = i - centre[0];
+  const float dy = j - centre[1];
+  const float dz = k - centre[2];
+  return clamp01(1.1f - (dx * dx + dy * dy + dz * dz) / 30.0f);
 }
 
 // One cube corner; sx, sy, sz pick the sign of the half size on each axis.
-void cube_corner(float X, float Y, float Z, float h, int sx, int sy, int sz)
-{
-    glVertex3f(field_scale[0] * (X + static_cast<float>(sx) * h),
-               field_scale[1] * (Y + static_cast<float>(sy) * h),
-               field_scale[2] * (Z + static_cast<float>(sz) * h));
+void cube_corner(float X, float Y, float Z, float h, int sx, int sy, int sz) {
+  glVertex3f(field_scale[0] * (X + static_cast<float>(sx) * h),
+             field_scale[1] * (Y + static_cast<float>(sy) * h),
+             field_scale[2] * (Z + static_cast<float>(sz) * h));
 }
 
 }  // namespace
 
-void clear_blob_field()
-{
-    for (auto& plane : BlobField)
-        for (auto& row : plane)
-            for (float& v : row) v = 0.0f;
+void clear_blob_field() {
+  for (auto& plane : BlobField)
+    for (auto& row : plane)
+      for (float& v : row) v = 0.0f;
 }
 
-void compute_blob_field(float x)
-{
-    iso_level = 0.1f;
+void compute_blob_field(float x) {
+  iso_level = 0.1f;
 
-    // Products of the phase stay in single precision; the sines are taken in
-    // double precision and the centres stored as floats. B2 and B3 share
-    // their second coordinate.
-    auto s = [](float a) { return std::sin(static_cast<double>(a)); };
-    auto c = [](float a) { return std::cos(static_cast<double>(a)); };
-    const float b1[3] = {static_cast<float>(4 * s(x) + 8),
-                         static_cast<float>(2 * c(x) + 2 * s(3 * x) + 8),
-                         static_cast<float>(2 * s(4 * x) - 2 * c(2 * x) + 8)};
-    const float b2[3] = {static_cast<float>(5 * s(2 * x) + 8),
-                         static_cast<float>(2 * s(7 * x) + 2 * c(3 * x) + 8),
-                         static_cast<float>(2 * s(6 * x) - 2 * c(x) + 8)};
-    const float b3[3] = {static_cast<float>(4 * s(3 * x) + 8),
-                         static_cast<float>(2 * s(7 * x) + 2 * c(3 * x) + 8),
-                         static_cast<float>(2 * s(6 * x) - 2 * c(5 * x) + 8)};
+  // Products of the phase stay in single precision; the sines are taken in
+  // double precision and the centres stored as floats. B2 and B3 share
+  // their second coordinate.
+  auto s = [](float a) { return std::sin(static_cast<double>(a)); };
+  auto c = [](float a) { return std::cos(static_cast<double>(a)); };
+  const float b1[3] = {static_cast<float>(4 * s(x) + 8),
+                       static_cast<float>(2 * c(x) + 2 * s(3 * x) + 8),
+                       static_cast<float>(2 * s(4 * x) - 2 * c(2 * x) + 8)};
+  const float b2[3] = {static_cast<float>(5 * s(2 * x) + 8),
+                       static_cast<float>(2 * s(7 * x) + 2 * c(3 * x) + 8),
+                       static_cast<float>(2 * s(6 * x) - 2 * c(x) + 8)};
+  const float b3[3] = {static_cast<float>(4 * s(3 * x) + 8),
+                       static_cast<float>(2 * s(7 * x) + 2 * c(3 * x) + 8),
+                       static_cast<float>(2 * s(6 * x) - 2 * c(5 * x) + 8)};
 
-    for (int i = 0; i < blob_grid_size; ++i)
-        for (int j = 0; j < blob_grid_size; ++j)
-            for (int k = 0; k < blob_grid_size; ++k) {
-                const float fi = static_cast<float>(i);
-                const float fj = static_cast<float>(j);
-                const float fk = static_cast<float>(k);
-                const float sum = blob_contribution(fi, fj, fk, b1) +
-                                  blob_contribution(fi, fj, fk, b2) +
-                                  blob_contribution(fi, fj, fk, b3);
-                BlobField[i][j][k] = clamp01(sum * 0.1f) * 10.0f;
-            }
+  for (int i = 0; i < blob_grid_size; ++i)
+    for (int j = 0; j < blob_grid_size; ++j)
+      for (int k = 0; k < blob_grid_size; ++k) {
+        const float fi = static_cast<float>(i);
+        const float fj = static_cast<float>(j);
+        const float fk = static_cast<float>(k);
+        const float sum = blob_contribution(fi, fj, fk, b1) + blob_contribution(fi, fj, fk, b2) +
+                          blob_contribution(fi, fj, fk, b3);
+        BlobField[i][j][k] = clamp01(sum * 0.1f) * 10.0f;
+      }
 }
 
-void draw_field_cube(float a, float X, float Y, float Z)
-{
-    const float h = a > 1.0f ? 0.5f : 0.5f * a;
-    // Written as "not greater" so that a NaN value draws nothing as well.
-    if (!(h > 0.0f)) return;
+void draw_field_cube(float a, float X, float Y, float Z) {
+  const float h = a > 1.0f ? 0.5f : 0.5f * a;
+  // Written as "not greater" so that a NaN value draws nothing as well.
+  if (!(h > 0.0f)) return;
 
-    glEnable(GL_LIGHTING);
-    glBegin(GL_QUADS);
-    glNormal3f(0.0f, 0.0f, -1.0f);
-    cube_corner(X, Y, Z, h, -1, -1, -1);
-    cube_corner(X, Y, Z, h, +1, -1, -1);
-    cube_corner(X, Y, Z, h, +1, +1, -1);
-    cube_corner(X, Y, Z, h, -1, +1, -1);
-    // The +z face carries the -z normal too, so it takes the magenta light
-    // from behind when it faces the viewer: the block's second colour.
-    glNormal3f(0.0f, 0.0f, -1.0f);
-    cube_corner(X, Y, Z, h, -1, -1, +1);
-    cube_corner(X, Y, Z, h, -1, +1, +1);
-    cube_corner(X, Y, Z, h, +1, +1, +1);
-    cube_corner(X, Y, Z, h, +1, -1, +1);
-    glNormal3f(-1.0f, 0.0f, 0.0f);
-    cube_corner(X, Y, Z, h, -1, -1, +1);
-    cube_corner(X, Y, Z, h, -1, +1, +1);
-    cube_corner(X, Y, Z, h, -1, +1, -1);
-    cube_corner(X, Y, Z, h, -1, -1, -1);
-    glNormal3f(1.0f, 0.0f, 0.0f);
-    cube_corner(X, Y, Z, h, +1, +1, +1);
-    cube_corner(X, Y, Z, h, +1, -1, +1);
-    cube_corner(X, Y, Z, h, +1, -1, -1);
-    cube_corner(X, Y, Z, h, +1, +1, -1);
-    glNormal3f(0.0f, -1.0f, 0.0f);
-    cube_corner(X, Y, Z, h, -1, -1, -1);
-    cube_corner(X, Y, Z, h, -1, -1, +1);
-    cube_corner(X, Y, Z, h, +1, -1, +1);
-    cube_corner(X, Y, Z, h, +1, -1, -1);
-    glNormal3f(0.0f, 1.0f, 0.0f);
-    cube_corner(X, Y, Z, h, -1, +1, +1);
-    cube_corner(X, Y, Z, h, -1, +1, -1);
-    cube_corner(X, Y, Z, h, +1, +1, -1);
-    cube_corner(X, Y, Z, h, +1, +1, +1);
-    glEnd();
+  glEnable(GL_LIGHTING);
+  glBegin(GL_QUADS);
+  glNormal3f(0.0f, 0.0f, -1.0f);
+  cube_corner(X, Y, Z, h, -1, -1, -1);
+  cube_corner(X, Y, Z, h, +1, -1, -1);
+  cube_corner(X, Y, Z, h, +1, +1, -1);
+  cube_corner(X, Y, Z, h, -1, +1, -1);
+  // The +z face carries the -z normal too, so it takes the magenta light
+  // from behind when it faces the viewer: the block's second colour.
+  glNormal3f(0.0f, 0.0f, -1.0f);
+  cube_corner(X, Y, Z, h, -1, -1, +1);
+  cube_corner(X, Y, Z, h, -1, +1, +1);
+  cube_corner(X, Y, Z, h, +1, +1, +1);
+  cube_corner(X, Y, Z, h, +1, -1, +1);
+  glNormal3f(-1.0f, 0.0f, 0.0f);
+  cube_corner(X, Y, Z, h, -1, -1, +1);
+  cube_corner(X, Y, Z, h, -1, +1, +1);
+  cube_corner(X, Y, Z, h, -1, +1, -1);
+  cube_corner(X, Y, Z, h, -1, -1, -1);
+  glNormal3f(1.0f, 0.0f, 0.0f);
+  cube_corner(X, Y, Z, h, +1, +1, +1);
+  cube_corner(X, Y, Z, h, +1, -1, +1);
+  cube_corner(X, Y, Z, h, +1, -1, -1);
+  cube_corner(X, Y, Z, h, +1, +1, -1);
+  glNormal3f(0.0f, -1.0f, 0.0f);
+  cube_corner(X, Y, Z, h, -1, -1, -1);
+  cube_corner(X, Y, Z, h, -1, -1, +1);
+  cube_corner(X, Y, Z, h, +1, -1, +1);
+  cube_corner(X, Y, Z, h, +1, -1, -1);
+  glNormal3f(0.0f, 1.0f, 0.0f);
+  cube_corner(X, Y, Z, h, -1, +1, +1);
+  cube_corner(X, Y, Z, h, -1, +1, -1);
+  cube_corner(X, Y, Z, h, +1, +1, -1);
+  cube_corner(X, Y, Z, h, +1, +1, +1);
+  glEnd();
 
-    glDisable(GL_LIGHTING);
-    glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
-    glLineWidth(2.0f);
+  glDisable(GL_LIGHTING);
+  glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+  glLineWidth(2.0f);
 
-    // The outline sits just outside the faces so that depth testing keeps it.
-    const float e = h + 0.00001f;
-    glBegin(GL_LINE_STRIP);
-    cube_corner(X, Y, Z, e, -1, -1, -1);
-    cube_corner(X, Y, Z, e, +1, -1, -1);
-    cube_corner(X, Y, Z, e, +1, +1, -1);
-    cube_corner(X, Y, Z, e, -1, +1, -1);
-    cube_corner(X, Y, Z, e, -1, -1, -1);
-    glEnd();
-    glBegin(GL_LINE_STRIP);
-    cube_corner(X, Y, Z, e, -1, -1, +1);
-    cube_corner(X, Y, Z, e, -1, +1, +1);
-    cube_corner(X, Y, Z, e, +1, +1, +1);
-    cube_corner(X, Y, Z, e, +1, -1, +1);
-    cube_corner(X, Y, Z, e, -1, -1, +1);
-    glEnd();
-    glBegin(GL_LINES);
-    cube_corner(X, Y, Z, e, -1, +1, -1);
-    cube_corner(X, Y, Z, e, -1, +1, +1);
-    cube_corner(X, Y, Z, e, -1, -1, +1);
-    cube_corner(X, Y, Z, e, -1, -1, -1);
-    glEnd();
-    glBegin(GL_LINES);
-    cube_corner(X, Y, Z, e, +1, +1, +1);
-    cube_corner(X, Y, Z, e, +1, +1, -1);
-    cube_corner(X, Y, Z, e, +1, -1, -1);
-    cube_corner(X, Y, Z, e, +1, -1, +1);
-    glEnd();
+  // The outline sits just outside the faces so that depth testing keeps it.
+  const float e = h + 0.00001f;
+  glBegin(GL_LINE_STRIP);
+  cube_corner(X, Y, Z, e, -1, -1, -1);
+  cube_corner(X, Y, Z, e, +1, -1, -1);
+  cube_corner(X, Y, Z, e, +1, +1, -1);
+  cube_corner(X, Y, Z, e, -1, +1, -1);
+  cube_corner(X, Y, Z, e, -1, -1, -1);
+  glEnd();
+  glBegin(GL_LINE_STRIP);
+  cube_corner(X, Y, Z, e, -1, -1, +1);
+  cube_corner(X, Y, Z, e, -1, +1, +1);
+  cube_corner(X, Y, Z, e, +1, +1, +1);
+  cube_corner(X, Y, Z, e, +1, -1, +1);
+  cube_corner(X, Y, Z, e, -1, -1, +1);
+  glEnd();
+  glBegin(GL_LINES);
+  cube_corner(X, Y, Z, e, -1, +1, -1);
+  cube_corner(X, Y, Z, e, -1, +1, +1);
+  cube_corner(X, Y, Z, e, -1, -1, +1);
+  cube_corner(X, Y, Z, e, -1, -1, -1);
+  glEnd();
+  glBegin(GL_LINES);
+  cube_corner(X, Y, Z, e, +1, +1, +1);
+  cube_corner(X, Y, Z, e, +1, +1, -1);
+  cube_corner(X, Y, Z, e, +1, -1, -1);
+  cube_corner(X, Y, Z, e, +1, -1, +1);
+  glEnd();
 }
 
-void draw_cube_field(float x)
-{
-    // Positions are set before the rotations, so the lights stay fixed
-    // relative to the viewer while the block turns.
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, light0_diffuse);
-    glLightfv(GL_LIGHT0, GL_POSITION, light0_position);
-    glEnable(GL_LIGHT0);
-    glLightfv(GL_LIGHT1, GL_DIFFUSE, light1_diffuse);
-    glLightfv(GL_LIGHT1, GL_POSITION, light1_position);
-    glEnable(GL_LIGHT1);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_DEPTH_TEST);
+void draw_cube_field(float x) {
+  // Positions are set before the rotations, so the lights stay fixed
+  // relative to the viewer while the block turns.
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, light0_diffuse);
+  glLightfv(GL_LIGHT0, GL_POSITION, light0_position);
+  glEnable(GL_LIGHT0);
+  glLightfv(GL_LIGHT1, GL_DIFFUSE, light1_diffuse);
+  glLightfv(GL_LIGHT1, GL_POSITION, light1_position);
+  glEnable(GL_LIGHT1);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_DEPTH_TEST);
 
-    glRotatef(13.0f * x, 1.0f, 0.0f, 0.0f);
-    glRotatef(17.0f * x, 0.0f, 1.0f, 0.0f);
-    glRotatef(15.0f * x, 0.0f, 0.0f, 1.0f);
+  glRotatef(13.0f * x, 1.0f, 0.0f, 0.0f);
+  glRotatef(17.0f * x, 0.0f, 1.0f, 0.0f);
+  glRotatef(15.0f * x, 0.0f, 0.0f, 1.0f);
 
-    for (int i = 0; i < blob_grid_size; ++i)
-        for (int j = 0; j < blob_grid_size; ++j)
-            for (int k = 0; k < blob_grid_size; ++k)
-                draw_field_cube(BlobField[i][j][k] - cube_threshold, static_cast<float>(i - 8),
-                                static_cast<float>(j - 8), static_cast<float>(k - 8));
+  for (int i = 0; i < blob_grid_size; ++i)
+    for (int j = 0; j < blob_grid_size; ++j)
+      for (int k = 0; k < blob_grid_size; ++k)
+        draw_field_cube(BlobField[i][j][k] - cube_threshold, static_cast<float>(i - 8),
+                        static_cast<float>(j - 8), static_cast<float>(k - 8));
 
-    glDisable(GL_LIGHTING);
+  glDisable(GL_LIGHTING);
 }

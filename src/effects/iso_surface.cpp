@@ -15,9 +15,9 @@ namespace {
 // it runs to (mu = 1), and its point as offsets from the cell's first grid
 // point, with -1 marking the axis that mu runs along.
 struct CellEdge {
-    std::uint8_t from;
-    std::uint8_t to;
-    std::int8_t offset[3];
+  std::uint8_t from;
+  std::uint8_t to;
+  std::int8_t offset[3];
 };
 
 constexpr CellEdge EdgeTable[12] = {
@@ -29,22 +29,25 @@ constexpr CellEdge EdgeTable[12] = {
 constexpr int cells_per_axis = blob_grid_size - 1;
 
 // One pass over all 15 x 15 x 15 cells inside one GL_TRIANGLES group.
-void draw_surface_pass()
-{
-    glBegin(GL_TRIANGLES);
-    for (int i = 0; i < cells_per_axis; ++i)
-        for (int j = 0; j < cells_per_axis; ++j)
-            for (int k = 0; k < cells_per_axis; ++k) {
-                const float corners[8] = {
-                    BlobField[i][j][k],         BlobField[i + 1][j][k],
-                    BlobField[i + 1][j + 1][k], BlobField[i][j + 1][k],
-                    BlobField[i][j][k + 1],     BlobField[i + 1][j][k + 1],
-                    BlobField[i + 1][j + 1][k + 1], BlobField[i][j + 1][k + 1],
-                };
-                polygonise_cell(corners, static_cast<float>(i - 8), static_cast<float>(j - 8),
-                                static_cast<float>(k - 8));
-            }
-    glEnd();
+void draw_surface_pass() {
+  glBegin(GL_TRIANGLES);
+  for (int i = 0; i < cells_per_axis; ++i)
+    for (int j = 0; j < cells_per_axis; ++j)
+      for (int k = 0; k < cells_per_axis; ++k) {
+        const float corners[8] = {
+            BlobField[i][j][k],
+            BlobField[i + 1][j][k],
+            BlobField[i + 1][j + 1][k],
+            BlobField[i][j + 1][k],
+            BlobField[i][j][k + 1],
+            BlobField[i + 1][j][k + 1],
+            BlobField[i + 1][j + 1][k + 1],
+            BlobField[i][j + 1][k + 1],
+        };
+        polygonise_cell(corners, static_cast<float>(i - 8), static_cast<float>(j - 8),
+                        static_cast<float>(k - 8));
+      }
+  glEnd();
 }
 
 }  // namespace
@@ -319,81 +322,76 @@ constexpr std::int32_t CubeTriangleTable[256][15] = {
 // clang-format on
 
 void emit_edge_vertex(std::uint32_t edge, const float corners[8], float X, float Y, float Z,
-                      float iso)
-{
-    if (edge >= 12) return;
-    const CellEdge& e = EdgeTable[edge];
-    const float from = corners[e.from];
-    const float to = corners[e.to];
-    // A crossed edge always has distinct corner values; an edge that is not
-    // crossed (only a faulty table would list one) takes its start point
-    // rather than a division by zero.
-    const float mu = to != from ? (iso - from) / (to - from) : 0.0f;
-    const float cell[3] = {X, Y, Z};
-    float p[3];
-    for (int n = 0; n < 3; ++n)
-        p[n] = field_scale[n] * (cell[n] + (e.offset[n] < 0 ? mu : static_cast<float>(e.offset[n])));
-    glVertex3f(p[0], p[1], p[2]);
+                      float iso) {
+  if (edge >= 12) return;
+  const CellEdge& e = EdgeTable[edge];
+  const float from = corners[e.from];
+  const float to = corners[e.to];
+  // A crossed edge always has distinct corner values; an edge that is not
+  // crossed (only a faulty table would list one) takes its start point
+  // rather than a division by zero.
+  const float mu = to != from ? (iso - from) / (to - from) : 0.0f;
+  const float cell[3] = {X, Y, Z};
+  float p[3];
+  for (int n = 0; n < 3; ++n)
+    p[n] = field_scale[n] * (cell[n] + (e.offset[n] < 0 ? mu : static_cast<float>(e.offset[n])));
+  glVertex3f(p[0], p[1], p[2]);
 }
 
-void polygonise_cell(const float corners[8], float X, float Y, float Z)
-{
-    // A corner exactly at the level counts as below it.
-    std::uint32_t index = 0;
-    for (std::uint32_t n = 0; n < 8; ++n)
-        if (corners[n] > iso_level) index |= 1u << n;
+void polygonise_cell(const float corners[8], float X, float Y, float Z) {
+  // A corner exactly at the level counts as below it.
+  std::uint32_t index = 0;
+  for (std::uint32_t n = 0; n < 8; ++n)
+    if (corners[n] > iso_level) index |= 1u << n;
 
-    // Magenta at the bottom of the field's second axis to cyan at its top.
-    const float g = (Y + 8.0f) * 0.0625f;
-    for (const std::int32_t entry : CubeTriangleTable[index]) {
-        if (entry < 0) break;
-        glColor4f(1.0f - g, g, 1.0f, 1.0f);
-        emit_edge_vertex(static_cast<std::uint32_t>(entry), corners, X, Y, Z, iso_level);
+  // Magenta at the bottom of the field's second axis to cyan at its top.
+  const float g = (Y + 8.0f) * 0.0625f;
+  for (const std::int32_t entry : CubeTriangleTable[index]) {
+    if (entry < 0) break;
+    glColor4f(1.0f - g, g, 1.0f, 1.0f);
+    emit_edge_vertex(static_cast<std::uint32_t>(entry), corners, X, Y, Z, iso_level);
+  }
+}
+
+void draw_iso_surface(float x) {
+  glRotatef(13.0f * x, 1.0f, 0.0f, 0.0f);
+  glRotatef(17.0f * x, 0.0f, 1.0f, 0.0f);
+  glRotatef(15.0f * x, 0.0f, 0.0f, 1.0f);
+  draw_surface_pass();
+  // The second copy breathes between 0.3 and 1.7 times the first.
+  const float s = static_cast<float>(1.0 + 0.7 * std::sin(static_cast<double>(x)));
+  glScalef(s, s, s);
+  draw_surface_pass();
+}
+
+void draw_field_box() {
+  // Grid points run from -8 to 7 on each axis.
+  const float lo[3] = {-8.0f * field_scale[0], -8.0f * field_scale[1], -8.0f * field_scale[2]};
+  const float hi[3] = {7.0f * field_scale[0], 7.0f * field_scale[1], 7.0f * field_scale[2]};
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glBegin(GL_LINES);
+  for (int axis = 0; axis < 3; ++axis)
+    for (int corner = 0; corner < 4; ++corner) {
+      float p[3];
+      const int u = (axis + 1) % 3;
+      const int v = (axis + 2) % 3;
+      p[u] = (corner & 1) ? hi[u] : lo[u];
+      p[v] = (corner & 2) ? hi[v] : lo[v];
+      p[axis] = lo[axis];
+      glVertex3f(p[0], p[1], p[2]);
+      p[axis] = hi[axis];
+      glVertex3f(p[0], p[1], p[2]);
     }
+  glEnd();
 }
 
-void draw_iso_surface(float x)
-{
-    glRotatef(13.0f * x, 1.0f, 0.0f, 0.0f);
-    glRotatef(17.0f * x, 0.0f, 1.0f, 0.0f);
-    glRotatef(15.0f * x, 0.0f, 0.0f, 1.0f);
-    draw_surface_pass();
-    // The second copy breathes between 0.3 and 1.7 times the first.
-    const float s = static_cast<float>(1.0 + 0.7 * std::sin(static_cast<double>(x)));
-    glScalef(s, s, s);
-    draw_surface_pass();
-}
-
-void draw_field_box()
-{
-    // Grid points run from -8 to 7 on each axis.
-    const float lo[3] = {-8.0f * field_scale[0], -8.0f * field_scale[1], -8.0f * field_scale[2]};
-    const float hi[3] = {7.0f * field_scale[0], 7.0f * field_scale[1], 7.0f * field_scale[2]};
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glBegin(GL_LINES);
-    for (int axis = 0; axis < 3; ++axis)
-        for (int corner = 0; corner < 4; ++corner) {
-            float p[3];
-            const int u = (axis + 1) % 3;
-            const int v = (axis + 2) % 3;
-            p[u] = (corner & 1) ? hi[u] : lo[u];
-            p[v] = (corner & 2) ? hi[v] : lo[v];
-            p[axis] = lo[axis];
-            glVertex3f(p[0], p[1], p[2]);
-            p[axis] = hi[axis];
-            glVertex3f(p[0], p[1], p[2]);
-        }
-    glEnd();
-}
-
-void draw_field_points()
-{
-    glBegin(GL_POINTS);
-    for (int i = 0; i < blob_grid_size; ++i)
-        for (int j = 0; j < blob_grid_size; ++j)
-            for (int k = 0; k < blob_grid_size; ++k)
-                glVertex3f(field_scale[0] * static_cast<float>(i - 8),
-                           field_scale[1] * static_cast<float>(j - 8),
-                           field_scale[2] * static_cast<float>(k - 8));
-    glEnd();
+void draw_field_points() {
+  glBegin(GL_POINTS);
+  for (int i = 0; i < blob_grid_size; ++i)
+    for (int j = 0; j < blob_grid_size; ++j)
+      for (int k = 0; k < blob_grid_size; ++k)
+        glVertex3f(field_scale[0] * static_cast<float>(i - 8),
+                   field_scale[1] * static_cast<float>(j - 8),
+                   field_scale[2] * static_cast<float>(k - 8));
+  glEnd();
 }

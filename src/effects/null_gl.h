@@ -7,10 +7,27 @@
 #include <cstdint>
 
 enum class GlOp : std::uint8_t {
-    begin, end, vertex, tex_coord, color, normal,
-    push_matrix, pop_matrix, translate, rotate, scale, matrix_mode, load_identity,
-    enable, disable, blend_func, bind_texture, alpha_func, line_width, light,
-    count
+  begin,
+  end,
+  vertex,
+  tex_coord,
+  color,
+  normal,
+  push_matrix,
+  pop_matrix,
+  translate,
+  rotate,
+  scale,
+  matrix_mode,
+  load_identity,
+  enable,
+  disable,
+  blend_func,
+  bind_texture,
+  alpha_func,
+  line_width,
+  light,
+  count
 };
 
 // One recorded call. e0/e1 hold enum and name arguments (mode, capability,
@@ -18,20 +35,20 @@ enum class GlOp : std::uint8_t {
 // call order, padded as GL pads them (vertex w = 1, colour alpha = 1, z = 0
 // for two-component vertices).
 struct GlCall {
-    GlOp op;
-    std::uint32_t e0;
-    std::uint32_t e1;
-    float v[4];
+  GlOp op;
+  std::uint32_t e0;
+  std::uint32_t e1;
+  float v[4];
 };
 
 constexpr std::uint32_t null_gl_capacity = 1u << 18;
 
 struct NullGlLog {
-    std::uint64_t counts[static_cast<int>(GlOp::count)];
-    bool recording;
-    std::uint32_t size;     // recorded calls
-    std::uint32_t dropped;  // calls past the capacity, not recorded
-    GlCall calls[null_gl_capacity];
+  std::uint64_t counts[static_cast<int>(GlOp::count)];
+  bool recording;
+  std::uint32_t size;     // recorded calls
+  std::uint32_t dropped;  // calls past the capacity, not recorded
+  GlCall calls[null_gl_capacity];
 };
 
 extern NullGlLog null_gl_log;

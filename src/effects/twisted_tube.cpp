@@ -13,80 +13,76 @@ namespace {
 // sliver of about 0.0012 radian before side 0 starts.
 constexpr float tube_pi = 3.141f;
 constexpr float tube_radius = 5.0f;
-constexpr float edge_radius = 5.001f;   // the edge lines sit just outside the faces
-constexpr float edge_lift = 0.01f;      // and a little towards the viewer
+constexpr float edge_radius = 5.001f;  // the edge lines sit just outside the faces
+constexpr float edge_lift = 0.01f;     // and a little towards the viewer
 
 double dsin(float a) { return std::sin(static_cast<double>(a)); }
 double dcos(float a) { return std::cos(static_cast<double>(a)); }
 
-void edge_line(float ga, float ya, float pa, float gb, float yb, float pb, float side_angle)
-{
-    glVertex3f(static_cast<float>(ga + edge_radius * dsin(side_angle + pa)), ya,
-               static_cast<float>(edge_radius * dcos(side_angle + pa) + edge_lift));
-    glVertex3f(static_cast<float>(gb + edge_radius * dsin(side_angle + pb)), yb,
-               static_cast<float>(edge_radius * dcos(side_angle + pb) + edge_lift));
+void edge_line(float ga, float ya, float pa, float gb, float yb, float pb, float side_angle) {
+  glVertex3f(static_cast<float>(ga + edge_radius * dsin(side_angle + pa)), ya,
+             static_cast<float>(edge_radius * dcos(side_angle + pa) + edge_lift));
+  glVertex3f(static_cast<float>(gb + edge_radius * dsin(side_angle + pb)), yb,
+             static_cast<float>(edge_radius * dcos(side_angle + pb) + edge_lift));
 }
 
 }  // namespace
 
-void clear_twist_angles()
-{
-    for (float& a : twist_angles) a = 0.0f;
+void clear_twist_angles() {
+  for (float& a : twist_angles) a = 0.0f;
 }
 
-void compute_twist_angles(float x)
-{
-    const float b = static_cast<float>(dsin(1.05f * x));
-    const float c = static_cast<float>(dsin(x + b));
-    for (int i = 0; i < twist_section_count; ++i) {
-        const float fi = static_cast<float>(i);
-        twist_angles[i] = static_cast<float>(dcos(0.2f * fi + 2.0f * c) + (x + 0.05f * fi) + b);
-    }
+void compute_twist_angles(float x) {
+  const float b = static_cast<float>(dsin(1.05f * x));
+  const float c = static_cast<float>(dsin(x + b));
+  for (int i = 0; i < twist_section_count; ++i) {
+    const float fi = static_cast<float>(i);
+    twist_angles[i] = static_cast<float>(dcos(0.2f * fi + 2.0f * c) + (x + 0.05f * fi) + b);
+  }
 }
 
-void draw_twisted_tube(float x)
-{
-    // The caller's matrix is thrown away: the tube always stands in the same
-    // place, left of and in front of the viewer.
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(-3.0f, -15.0f, -20.0f);
+void draw_twisted_tube(float x) {
+  // The caller's matrix is thrown away: the tube always stands in the same
+  // place, left of and in front of the viewer.
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslatef(-3.0f, -15.0f, -20.0f);
 
-    for (int i = 0; i < twist_section_count - 1; ++i) {
-        const float a = static_cast<float>(i);
-        const float b = static_cast<float>(i + 1);
-        const float ya = 0.5f * a;
-        const float yb = 0.5f * b;
-        const float ga = static_cast<float>(dsin(a / 5.0f + x));
-        const float gb = static_cast<float>(dsin(x + b / 5.0f));
-        const float pa = twist_angles[i];
-        const float pb = twist_angles[i + 1];
+  for (int i = 0; i < twist_section_count - 1; ++i) {
+    const float a = static_cast<float>(i);
+    const float b = static_cast<float>(i + 1);
+    const float ya = 0.5f * a;
+    const float yb = 0.5f * b;
+    const float ga = static_cast<float>(dsin(a / 5.0f + x));
+    const float gb = static_cast<float>(dsin(x + b / 5.0f));
+    const float pa = twist_angles[i];
+    const float pb = twist_angles[i + 1];
 
-        for (int j = 0; j < 4; ++j) {
-            const float t1 = 2.0f * (0.25f * static_cast<float>(j) * tube_pi);
-            const float t2 = 2.0f * (0.25f * static_cast<float>(j + 1) * tube_pi);
-            // Negative green is clamped by the pipeline, so the green ramp
-            // starts later on the sides j >= 1.
-            glColor4f(a / 60.0f, a / 60.0f - 0.25f * static_cast<float>(j),
-                      0.25f * static_cast<float>(j), 1.0f);
-            glBegin(GL_QUADS);
-            glVertex3f(static_cast<float>(ga + tube_radius * dsin(t1 + pa)), ya,
-                       static_cast<float>(tube_radius * dcos(t1 + pa)));
-            glVertex3f(static_cast<float>(ga + tube_radius * dsin(t2 + pa)), ya,
-                       static_cast<float>(tube_radius * dcos(t2 + pa)));
-            glVertex3f(static_cast<float>(gb + tube_radius * dsin(t2 + pb)), yb,
-                       static_cast<float>(tube_radius * dcos(t2 + pb)));
-            glVertex3f(static_cast<float>(gb + tube_radius * dsin(t1 + pb)), yb,
-                       static_cast<float>(tube_radius * dcos(t1 + pb)));
-            glEnd();
+    for (int j = 0; j < 4; ++j) {
+      const float t1 = 2.0f * (0.25f * static_cast<float>(j) * tube_pi);
+      const float t2 = 2.0f * (0.25f * static_cast<float>(j + 1) * tube_pi);
+      // Negative green is clamped by the pipeline, so the green ramp
+      // starts later on the sides j >= 1.
+      glColor4f(a / 60.0f, a / 60.0f - 0.25f * static_cast<float>(j), 0.25f * static_cast<float>(j),
+                1.0f);
+      glBegin(GL_QUADS);
+      glVertex3f(static_cast<float>(ga + tube_radius * dsin(t1 + pa)), ya,
+                 static_cast<float>(tube_radius * dcos(t1 + pa)));
+      glVertex3f(static_cast<float>(ga + tube_radius * dsin(t2 + pa)), ya,
+                 static_cast<float>(tube_radius * dcos(t2 + pa)));
+      glVertex3f(static_cast<float>(gb + tube_radius * dsin(t2 + pb)), yb,
+                 static_cast<float>(tube_radius * dcos(t2 + pb)));
+      glVertex3f(static_cast<float>(gb + tube_radius * dsin(t1 + pb)), yb,
+                 static_cast<float>(tube_radius * dcos(t1 + pb)));
+      glEnd();
 
-            // Each long edge is drawn by both sides that meet there.
-            glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
-            glLineWidth(2.0f);
-            glBegin(GL_LINES);
-            edge_line(ga, ya, pa, gb, yb, pb, t1);
-            edge_line(ga, ya, pa, gb, yb, pb, t2);
-            glEnd();
-        }
+      // Each long edge is drawn by both sides that meet there.
+      glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+      glLineWidth(2.0f);
+      glBegin(GL_LINES);
+      edge_line(ga, ya, pa, gb, yb, pb, t1);
+      edge_line(ga, ya, pa, gb, yb, pb, t2);
+      glEnd();
     }
+  }
 }

@@ -27,7 +27,8 @@ void tone_portamento(ChannelState& ch, bool glissando) {
 }
 
 void vibrato(ChannelState& ch) {
-  int delta = WaveformTable[player.vibrato_waveform & 3][ch.vibrato_pos & 63] * ch.vibrato_depth / 127;
+  int delta =
+      WaveformTable[player.vibrato_waveform & 3][ch.vibrato_pos & 63] * ch.vibrato_depth / 127;
   // The sum is not limited; the device treats a period of 0 or less as no
   // movement, so the highest notes cannot run outside their sample.
   sound_device.snd_set_period(ch.period + delta);
@@ -35,7 +36,8 @@ void vibrato(ChannelState& ch) {
 }
 
 void tremolo(ChannelState& ch) {
-  int delta = WaveformTable[player.tremolo_waveform & 3][ch.tremolo_pos & 63] * ch.tremolo_depth / 127;
+  int delta =
+      WaveformTable[player.tremolo_waveform & 3][ch.tremolo_pos & 63] * ch.tremolo_depth / 127;
   ch.tremolo_pos = (ch.tremolo_pos + ch.tremolo_speed) & 63;
   sound_device.snd_set_volume(clamp(ch.volume + delta, 0, 64));
 }
@@ -67,7 +69,8 @@ void restart(ChannelState& ch, int note) {
 
 // The running tick on which ECx and EDx fire: x, or the row's last tick.
 bool is_event_tick(int x) {
-  uint32_t when = x < player.speed ? static_cast<uint32_t>(x) : static_cast<uint32_t>(player.speed - 1);
+  uint32_t when =
+      x < player.speed ? static_cast<uint32_t>(x) : static_cast<uint32_t>(player.speed - 1);
   return player.tick == when;
 }
 

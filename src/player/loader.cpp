@@ -126,7 +126,8 @@ int pt_takemod(uint8_t* image, size_t size) {
     // that end. A sample that does is cut short (one with nothing left is
     // dropped), a loop end that does is pulled back, and a loop that starts
     // there plays once instead.
-    const uint64_t room = size > offset + uint64_t{kSampleGuardBytes} ? size - offset - kSampleGuardBytes : 0;
+    const uint64_t room =
+        size > offset + uint64_t{kSampleGuardBytes} ? size - offset - kSampleGuardBytes : 0;
     const uint32_t length = s.length < room ? s.length : static_cast<uint32_t>(room);
     if (length == 0) {
       offset += s.length;

@@ -30,9 +30,9 @@ struct NoteCell {
 static_assert(sizeof(NoteCell) == 4);
 
 struct SampleInfo {
-  uint32_t length;  // bytes
-  uint32_t finetune;  // PeriodTable row 0..15
-  uint32_t volume;    // 0..64
+  uint32_t length;         // bytes
+  uint32_t finetune;       // PeriodTable row 0..15
+  uint32_t volume;         // 0..64
   uint32_t repeat_start;   // bytes
   uint32_t repeat_length;  // bytes
 };

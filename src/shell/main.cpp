@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
   mallopt(M_TRIM_THRESHOLD, 16 << 20);
   const Uint32 flags = show_window_flags(argc, argv);
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail("cannot start SDL");
-  SDL_Window* window = SDL_CreateWindow(kShowCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                        kShowWidth, kShowHeight, flags);
+  SDL_Window* window = SDL_CreateWindow(kShowCaption, SDL_WINDOWPOS_CENTERED,
+                                        SDL_WINDOWPOS_CENTERED, kShowWidth, kShowHeight, flags);
   if (window == nullptr) return fail("cannot open the window");
   SDL_GLContext context = SDL_GL_CreateContext(window);
   if (context == nullptr) return fail("cannot create the OpenGL context");

@@ -17,9 +17,9 @@ namespace {
 constexpr uint32_t kLastPosition = 1999;
 constexpr float kPictureScale = 1.33f;  // fills the width at the near plane
 constexpr float kIdleBrightness = 0.8f;
-constexpr double kPulseLength = 0.2;    // seconds
-constexpr double kFlashLength = 0.6;    // seconds
-constexpr double kFlashTurnRate = 140;  // degrees per second
+constexpr double kPulseLength = 0.2;                  // seconds
+constexpr double kFlashLength = 0.6;                  // seconds
+constexpr double kFlashTurnRate = 140;                // degrees per second
 constexpr int kFlashPictures[2] = {kSkugga, kTahti};  // by flash_alternate
 
 void trigger(int32_t c) {

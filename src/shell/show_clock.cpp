@@ -21,6 +21,7 @@ double show_clock() {
   if (show_start_ticks == -1) show_start_ticks = static_cast<int32_t>(tick_source());
   // A signed difference, so that the tick counter wrapping after 49 days
   // does not make time jump.
-  const int32_t elapsed = static_cast<int32_t>(tick_source() - static_cast<uint32_t>(show_start_ticks));
+  const int32_t elapsed =
+      static_cast<int32_t>(tick_source() - static_cast<uint32_t>(show_start_ticks));
   return elapsed / 1000.0;
 }

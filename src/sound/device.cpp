@@ -44,9 +44,18 @@ void sdl_reset() {
 }
 
 constexpr SoundDevice voice_operations(void (*close)(), void (*start)(), void (*reset)()) {
-  return SoundDevice{snd_set_voice_count, snd_set_master_volume, snd_set_offset, snd_set_panning,
-                     snd_set_volume,      snd_set_period,        snd_set_sample, snd_select_voice,
-                     snd_define_sample,   close,                 start,          reset};
+  return SoundDevice{snd_set_voice_count,
+                     snd_set_master_volume,
+                     snd_set_offset,
+                     snd_set_panning,
+                     snd_set_volume,
+                     snd_set_period,
+                     snd_set_sample,
+                     snd_select_voice,
+                     snd_define_sample,
+                     close,
+                     start,
+                     reset};
 }
 
 constexpr SoundDevice kSilentDevice = voice_operations(do_nothing, do_nothing, do_nothing);

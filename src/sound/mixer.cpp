@@ -60,7 +60,8 @@ void write_output(uint8_t* out, int n, int is16) {
     // floor(s / 512) clamped to -128..127, with 128 as the zero level; sums
     // below -65536 land on 0 as well.
     for (int i = 0; i < n; ++i)
-      out[i] = static_cast<uint8_t>(std::clamp(mix_buffer[i] >> 9, int32_t{-128}, int32_t{127}) + 128);
+      out[i] =
+          static_cast<uint8_t>(std::clamp(mix_buffer[i] >> 9, int32_t{-128}, int32_t{127}) + 128);
   }
 }
 
@@ -69,7 +70,8 @@ void write_output(uint8_t* out, int n, int is16) {
 int snd_mix_volume(int volume, int master_volume) {
   if (volume <= 0 || master_volume <= 0) return 0;
   // 8064 = 128 × 63: scaled by 255 / 128, then divided by 63, in one step.
-  return static_cast<int>(static_cast<uint64_t>(volume) * static_cast<uint64_t>(master_volume) * 255 / 8064);
+  return static_cast<int>(static_cast<uint64_t>(volume) * static_cast<uint64_t>(master_volume) *
+                          255 / 8064);
 }
 
 // The position and step live in one 64-bit word each while mixing: adding
@@ -122,12 +124,14 @@ __attribute__((target("avx2"))) inline void put8(int32_t* slot, __m256i value) {
 // samples. Returns the number of samples mixed and advances position.
 template <Into into>
 __attribute__((target("avx2"))) int mix_blocks(const int8_t* data, int32_t* buffer, int count,
-                                               uint64_t& position, uint64_t step, int32_t a, uint64_t end) {
+                                               uint64_t& position, uint64_t step, int32_t a,
+                                               uint64_t end) {
   // Byte offsets of the 16 samples from the first one's byte are
   // (f + m * step) >> 32 for m = 0..15, f the first one's fraction: 0..15.
   const __m256i step4 = _mm256_set1_epi64x(static_cast<int64_t>(4 * step));
-  const __m256i m0 = _mm256_set_epi64x(static_cast<int64_t>(3 * step), static_cast<int64_t>(2 * step),
-                                       static_cast<int64_t>(step), 0);
+  const __m256i m0 =
+      _mm256_set_epi64x(static_cast<int64_t>(3 * step), static_cast<int64_t>(2 * step),
+                        static_cast<int64_t>(step), 0);
   const __m256i m1 = _mm256_add_epi64(m0, step4);
   const __m256i m2 = _mm256_add_epi64(m1, step4);
   const __m256i m3 = _mm256_add_epi64(m2, step4);
@@ -150,11 +154,13 @@ __attribute__((target("avx2"))) int mix_blocks(const int8_t* data, int32_t* buff
     const __m256i words = _mm256_packus_epi32(upper01, upper23);
     const __m256i bytes = _mm256_packus_epi16(words, words);
     const __m128i offsets = _mm_shuffle_epi8(
-        _mm_unpacklo_epi64(_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1)), order);
+        _mm_unpacklo_epi64(_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1)),
+        order);
     const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + byte));
     const __m128i samples = _mm_shuffle_epi8(window, offsets);
     put8<into>(buffer + i, _mm256_mullo_epi32(_mm256_cvtepi8_epi32(samples), factor));
-    put8<into>(buffer + i + 8, _mm256_mullo_epi32(_mm256_cvtepi8_epi32(_mm_srli_si128(samples, 8)), factor));
+    put8<into>(buffer + i + 8,
+               _mm256_mullo_epi32(_mm256_cvtepi8_epi32(_mm_srli_si128(samples, 8)), factor));
     position += 16 * step;
   }
   return i;
@@ -223,7 +229,8 @@ void mix_looped(Voice& v, int32_t* buffer, int n, int32_t a) {
       if (i == n) break;
       // The next sample passes the loop end (or the 64-bit sum wraps).
       position += step;
-      if (static_cast<uint32_t>(position >> 32) > loop_end) position = restart | (position & 0xFFFFFFFFu);
+      if (static_cast<uint32_t>(position >> 32) > loop_end)
+        position = restart | (position & 0xFFFFFFFFu);
       put<into>(buffer[i++], data[position >> 32] * a);
     }
   }
@@ -273,7 +280,9 @@ void mix_voice(Voice& v, int32_t* buffer, int n, int a) {
 
 }  // namespace
 
-void snd_mix_voice(Voice& v, int32_t* buffer, int n, int a) { mix_voice<Into::kAdd>(v, buffer, n, a); }
+void snd_mix_voice(Voice& v, int32_t* buffer, int n, int a) {
+  mix_voice<Into::kAdd>(v, buffer, n, a);
+}
 
 void snd_mix_voice_interp(Voice& v, int32_t* buffer, int n, int a) {
   for (int i = 0; i < n; ++i) {

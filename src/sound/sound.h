@@ -115,7 +115,7 @@ int snd_open_offline(int mode);
 // --- Shared voice operations (installed into sound_device) ---------------
 
 void snd_set_voice_count(int n);
-void snd_set_master_volume(int v);   // stores min(v, 252)
+void snd_set_master_volume(int v);  // stores min(v, 252)
 // Ignored at or past the sample's end; an offset past the loop end also drops
 // the loop, even when the position is ignored.
 void snd_set_offset(uint32_t offset);

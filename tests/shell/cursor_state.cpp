@@ -15,8 +15,9 @@ int main() {
     return 1;
   }
   int event_base = 0, error_base = 0;
-  XFixesCursorImage* image =
-      XFixesQueryExtension(display, &event_base, &error_base) ? XFixesGetCursorImage(display) : nullptr;
+  XFixesCursorImage* image = XFixesQueryExtension(display, &event_base, &error_base)
+                                 ? XFixesGetCursorImage(display)
+                                 : nullptr;
   if (image == nullptr) {
     std::fputs("cursor-state: the server cannot tell its cursor\n", stderr);
     XCloseDisplay(display);

@@ -188,8 +188,10 @@ TEST_F(ScheduleGl, TheFinalBandShrinksWhatTheViewerSeesTowardTheCentre) {
     for (int x = 0; x < kWidth; ++x) {
       const uint8_t* p = at(rgb, x, y);
       const bool inside = x >= 60 && x < 68 && y >= 45 && y < 51;
-      if (inside) lit_inside += p[0] + p[1] + p[2] > 0;
-      else ASSERT_EQ(p[0] + p[1] + p[2], 0) << x << "," << y;
+      if (inside)
+        lit_inside += p[0] + p[1] + p[2] > 0;
+      else
+        ASSERT_EQ(p[0] + p[1] + p[2], 0) << x << "," << y;
     }
   }
   EXPECT_GT(lit_inside, 0);

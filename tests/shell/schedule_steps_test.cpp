@@ -73,7 +73,8 @@ class ScheduleSteps : public ::testing::Test {
       const GlCall& c = null_gl_log.calls[i];
       if (c.op == GlOp::bind_texture) s += static_cast<char>('0' + (c.e1 - kNameBase));
       if (c.op == GlOp::translate && c.v[0] == 0.0f && c.v[1] == 0.0f && c.v[2] == -2.0f) s += 'R';
-      if (c.op == GlOp::translate && c.v[0] == -3.0f && c.v[1] == -15.0f && c.v[2] == -20.0f) s += 'U';
+      if (c.op == GlOp::translate && c.v[0] == -3.0f && c.v[1] == -15.0f && c.v[2] == -20.0f)
+        s += 'U';
       if (c.op == GlOp::scale && c.v[0] == 1.33f && c.v[1] == 1.33f && c.v[2] == 0.0f) s += 'O';
       if (c.op == GlOp::light && !cubes) {
         s += 'C';
@@ -96,8 +97,10 @@ class ScheduleSteps : public ::testing::Test {
     for (uint32_t i = 0; i < null_gl_log.size; ++i) {
       const GlCall& c = null_gl_log.calls[i];
       if (c.op != GlOp::translate) continue;
-      if (c.v[0] == 0.0f && c.v[1] == 0.0f && c.v[2] == -10.0f) ++seen;
-      else if (seen == n && c.v[0] == 5.0f && ys.size() < 10) ys.push_back(c.v[1]);
+      if (c.v[0] == 0.0f && c.v[1] == 0.0f && c.v[2] == -10.0f)
+        ++seen;
+      else if (seen == n && c.v[0] == 5.0f && ys.size() < 10)
+        ys.push_back(c.v[1]);
     }
     return ys;
   }
@@ -109,7 +112,8 @@ class ScheduleSteps : public ::testing::Test {
     for (uint32_t i = 0; i < null_gl_log.size; ++i) {
       const GlCall& c = null_gl_log.calls[i];
       if (c.op == GlOp::alpha_func) ++seen;
-      if (seen == n && c.op == GlOp::scale && c.v[2] == 0.0f && c.v[0] != 1.33f) sizes.push_back(c.v[0]);
+      if (seen == n && c.op == GlOp::scale && c.v[2] == 0.0f && c.v[0] != 1.33f)
+        sizes.push_back(c.v[0]);
     }
     return sizes;
   }
@@ -141,11 +145,26 @@ TEST_F(ScheduleSteps, EveryBandRunsItsStepsInOrder) {
     uint32_t p;
     const char* steps;
   } bands[] = {
-      {0, "R5O"},      {399, "R5O"},       {400, "O"},        {599, "O"},
-      {600, "O7"},     {699, "O7"},        {700, "O22"},      {899, "O22"},
-      {900, "7I4O4"},  {1099, "7I4O4"},    {1100, "O64"},     {1299, "O64"},
-      {1300, "7U72O"}, {1499, "7U72O"},    {1500, "RC4O"},    {1599, "RC4O"},
-      {1600, "RZC4O"}, {1860, "RZC4O"},    {1861, "VRZC4O"},  {1921, "VRZC4O"},
+      {0, "R5O"},
+      {399, "R5O"},
+      {400, "O"},
+      {599, "O"},
+      {600, "O7"},
+      {699, "O7"},
+      {700, "O22"},
+      {899, "O22"},
+      {900, "7I4O4"},
+      {1099, "7I4O4"},
+      {1100, "O64"},
+      {1299, "O64"},
+      {1300, "7U72O"},
+      {1499, "7U72O"},
+      {1500, "RC4O"},
+      {1599, "RC4O"},
+      {1600, "RZC4O"},
+      {1860, "RZC4O"},
+      {1861, "VRZC4O"},
+      {1921, "VRZC4O"},
       // Compared unsigned: -37, the position before the first tick, is far
       // above every band's start and lands in the final band.
       {static_cast<uint32_t>(-37), "VRZC4O"},
@@ -190,7 +209,8 @@ TEST_F(ScheduleSteps, TheClosingColumnRunsBackwardFromTenThousand) {
   ASSERT_EQ(up0.size(), 10u);
   ASSERT_EQ(down1.size(), 10u);
   for (int i = 0; i < 10; ++i) {
-    EXPECT_FLOAT_EQ(down0[i], static_cast<float>(std::fmod(2.0 * i + 2.0 * (10000.0 - 100.0), 20.0) - 10.0));
+    EXPECT_FLOAT_EQ(down0[i],
+                    static_cast<float>(std::fmod(2.0 * i + 2.0 * (10000.0 - 100.0), 20.0) - 10.0));
     // Tile 0 wraps from -10 to +9.5 on the way down; the others fall 0.5.
     EXPECT_NEAR(std::fmod(down1[i] - down0[i] + 40.0, 20.0), 19.5, 1e-4) << i;
     EXPECT_NEAR(std::fmod(up1[i] - up0[i] + 40.0, 20.0), 0.5, 1e-4) << i;

@@ -109,9 +109,11 @@ TEST(LoadJpegRgb, FaultyFilesReturnNullAndLeaveTheSizeAlone) {
   header_only.resize(20);  // ends inside the headers: no image at all
   write_bytes(data_path("header.jpg"), header_only);
   // Valid, but wider than any texture may be.
-  write_bytes(data_path("wide.jpg"), datagen::encode_jpeg(datagen::test_picture(0, 16385, 8, 1), 50));
+  write_bytes(data_path("wide.jpg"),
+              datagen::encode_jpeg(datagen::test_picture(0, 16385, 8, 1), 50));
   // Within the side limit, but the block alone (192 MiB) is over the budget.
-  write_bytes(data_path("huge.jpg"), claiming(datagen::encode_jpeg(striped(16, 16), 90), 8192, 8192));
+  write_bytes(data_path("huge.jpg"),
+              claiming(datagen::encode_jpeg(striped(16, 16), 90), 8192, 8192));
   // The block (103 MiB) fits, the coefficients a progressive file keeps
   // (another 103 MiB at 4:2:0) do not.
   write_bytes(data_path("progressive.jpg"),
@@ -125,7 +127,8 @@ TEST(LoadJpegRgb, FaultyFilesReturnNullAndLeaveTheSizeAlone) {
     int w = -5, h = -7;
     EXPECT_EQ(load_jpeg_rgb(data_path(name).c_str(), &w, &h), nullptr) << name;
     EXPECT_STRNE(jpeg_message(), "") << name << " failed without a reason";
-    EXPECT_NE(std::string(jpeg_message()).find(reason), std::string::npos) << name << ": " << jpeg_message();
+    EXPECT_NE(std::string(jpeg_message()).find(reason), std::string::npos)
+        << name << ": " << jpeg_message();
     EXPECT_EQ(w, -5) << name;
     EXPECT_EQ(h, -7) << name;
   }
@@ -142,8 +145,8 @@ TEST(DiscSprite, OpaqueInsideRadius120Only) {
   make_disc_sprite();
   auto pixel = [](int row, int column) { return &sprite_pixels[(row * kSpriteSize + column) * 4]; };
   EXPECT_EQ(pixel(128, 128)[3], 255);
-  EXPECT_EQ(pixel(128, 9)[3], 255);   // distance 119
-  EXPECT_EQ(pixel(128, 8)[3], 0);     // distance 120
+  EXPECT_EQ(pixel(128, 9)[3], 255);  // distance 119
+  EXPECT_EQ(pixel(128, 8)[3], 0);    // distance 120
   EXPECT_EQ(pixel(9, 128)[3], 255);
   EXPECT_EQ(pixel(8, 128)[3], 0);
   EXPECT_EQ(pixel(128, 247)[3], 255);
@@ -184,7 +187,8 @@ int count_lines(const std::string& s, const char* containing) {
 void write_data_set(bool with_module) {
   using datagen::encode_jpeg;
   using datagen::test_picture;
-  write_bytes(data_path("funkka.jpg"), claiming(encode_jpeg(test_picture(0, 37, 29, 3), 90), 12000, 12000));
+  write_bytes(data_path("funkka.jpg"),
+              claiming(encode_jpeg(test_picture(0, 37, 29, 3), 90), 12000, 12000));
   write_bytes(data_path("funker.jpg"), encode_jpeg(test_picture(1, 40, 30, 1), 90));
   write_bytes(data_path("70skugga.jpg"), {'G', 'I', 'F', '8', '9', 'a'});
   std::vector<uint8_t> truncated = encode_jpeg(test_picture(3, 64, 48, 3), 90);
@@ -236,9 +240,8 @@ TEST(LoadAssets, FaultyPicturesBecomeTexturesAndTheModuleIsLoaded) {
 
   // Unpack alignment 1: widths 5 and 3 upload exactly what was decoded; the
   // truncated picture decodes, with a warning.
-  for (const auto& [entry, name] :
-       {std::pair{6, "miehet.jpg"}, std::pair{4, "tahti.jpg"}, std::pair{1, "funker.jpg"},
-        std::pair{3, "morvelite.jpg"}}) {
+  for (const auto& [entry, name] : {std::pair{6, "miehet.jpg"}, std::pair{4, "tahti.jpg"},
+                                    std::pair{1, "funker.jpg"}, std::pair{3, "morvelite.jpg"}}) {
     int dw = 0, dh = 0, tw = 0, th = 0;
     uint8_t* block = load_jpeg_rgb(data_path(name).c_str(), &dw, &dh);
     ASSERT_NE(block, nullptr) << name;

@@ -59,8 +59,10 @@ Decoded decode(const std::vector<uint8_t>& jpeg) {
   jpeg_create_decompress(&cinfo);
   jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
   jpeg_read_header(&cinfo, TRUE);
-  Decoded d{static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height),
-            cinfo.num_components, {}};
+  Decoded d{static_cast<int>(cinfo.image_width),
+            static_cast<int>(cinfo.image_height),
+            cinfo.num_components,
+            {}};
   jpeg_start_decompress(&cinfo);
   const size_t stride = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
   d.pixels.resize(stride * cinfo.output_height);

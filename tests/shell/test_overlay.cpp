@@ -29,9 +29,9 @@ uint32_t fake_ticks() { return fake_ms; }
 void advance_ms(uint32_t ms) { fake_ms += ms; }
 
 // Solid 1 × 1 pictures, so that a pixel tells which one is drawn.
-constexpr uint8_t kColours[kTextureCount][3] = {
-    {60, 120, 180}, {10, 200, 10}, {0, 0, 128}, {150, 100, 50},
-    {128, 0, 0},    {90, 90, 90},  {90, 90, 90}, {255, 255, 255}};
+constexpr uint8_t kColours[kTextureCount][3] = {{60, 120, 180}, {10, 200, 10},  {0, 0, 128},
+                                                {150, 100, 50}, {128, 0, 0},    {90, 90, 90},
+                                                {90, 90, 90},   {255, 255, 255}};
 // What a flash adds at full size: its colour squared (GL_SRC_COLOR, GL_ONE).
 constexpr int kFlashAdd = 64;  // 128 * 128 / 255
 
@@ -210,27 +210,23 @@ TEST(OverlayTables, PicturesPulsesAndFlashes) {
   struct Range {
     int first_hundred, last_hundred, picture;
   };
-  constexpr Range kPictures[] = {{0, 3, -1}, {4, 6, 3},    {7, 8, 0},
+  constexpr Range kPictures[] = {{0, 3, -1},  {4, 6, 3},   {7, 8, 0},
                                  {9, 10, -1}, {11, 12, 1}, {13, 19, -1}};
   ASSERT_EQ(std::size(picture_by_hundred), 20u);
   for (const Range& r : kPictures)
     for (int h = r.first_hundred; h <= r.last_hundred; ++h)
       EXPECT_EQ(picture_by_hundred[h], r.picture) << "positions " << h * 100;
-  const std::vector<int> pulses = {
-      400, 407, 409, 416, 427, 432, 439, 441, 448,
-      500, 507, 509, 516, 527,
-      700, 716, 732, 748,    800, 816, 832, 848,    900, 916, 932, 948,
-      1000, 1016, 1032, 1048, 1100, 1116, 1132, 1148, 1200, 1216, 1232, 1248,
-      1300, 1316, 1332, 1348, 1400, 1416, 1432, 1448, 1500, 1516, 1532, 1548,
-      1600, 1616, 1632, 1648, 1700, 1716, 1732, 1748, 1800, 1816, 1832, 1848,
-      -1};
-  const std::vector<int> flashes = {
-      100,  200, 232,  300, 332,
-      400, 416, 432, 448,    500, 512, 524,    600,
-      800, 816, 832, 848,    900, 916, 932, 948,    1000, 1016, 1032, 1048,
-      1300, 1316, 1332, 1348, 1400, 1416, 1432, 1448,
-      1600, 1616, 1632, 1648, 1700, 1716, 1732, 1748, 1800, 1816, 1832, 1848,
-      -1};
+  const std::vector<int> pulses = {400,  407,  409,  416,  427,  432,  439,  441,  448,  500,  507,
+                                   509,  516,  527,  700,  716,  732,  748,  800,  816,  832,  848,
+                                   900,  916,  932,  948,  1000, 1016, 1032, 1048, 1100, 1116, 1132,
+                                   1148, 1200, 1216, 1232, 1248, 1300, 1316, 1332, 1348, 1400, 1416,
+                                   1432, 1448, 1500, 1516, 1532, 1548, 1600, 1616, 1632, 1648, 1700,
+                                   1716, 1732, 1748, 1800, 1816, 1832, 1848, -1};
+  const std::vector<int> flashes = {100,  200,  232,  300,  332,  400,  416,  432,  448,  500,
+                                    512,  524,  600,  800,  816,  832,  848,  900,  916,  932,
+                                    948,  1000, 1016, 1032, 1048, 1300, 1316, 1332, 1348, 1400,
+                                    1416, 1432, 1448, 1600, 1616, 1632, 1648, 1700, 1716, 1732,
+                                    1748, 1800, 1816, 1832, 1848, -1};
   EXPECT_EQ(pulses.size(), 63u);
   EXPECT_EQ(flashes.size(), 46u);
   EXPECT_EQ(std::vector<int>(std::begin(pulse_positions), std::end(pulse_positions)), pulses);

@@ -22,7 +22,8 @@ std::string line_for(ProgressState s) {
   return out;
 }
 
-ProgressState state(int64_t done, int64_t total, int32_t position, double fps, bool estimated = false) {
+ProgressState state(int64_t done, int64_t total, int32_t position, double fps,
+                    bool estimated = false) {
   ProgressState s;
   s.done = done;
   s.total = total;
@@ -35,14 +36,16 @@ ProgressState state(int64_t done, int64_t total, int32_t position, double fps, b
 TEST(ProgressLine, ShowsFramesPositionRateAndTimeLeft) {
   const std::string half = line_for(state(3000, 6000, 812, 50.0));
   EXPECT_EQ(half, "[#######-------] 3000/6000 frames  song 0812  50.0 fps  1:00 left");
-  EXPECT_EQ(line_for(state(0, 6000, -37, 0.0)), "[--------------] 0/6000 frames  song 0000  -- fps  --:-- left");
+  EXPECT_EQ(line_for(state(0, 6000, -37, 0.0)),
+            "[--------------] 0/6000 frames  song 0000  -- fps  --:-- left");
   EXPECT_EQ(line_for(state(6000, 6000, 1921, 120.0)),
             "[##############] 6000/6000 frames  song 1921  120.0 fps  0:00 left");
   // An estimated total is marked; hours get their own field.
   EXPECT_EQ(line_for(state(10, 400000, 100, 100.0, true)),
             "[--------------] 10/~400000 frames  song 0100  100.0 fps  1:06:40 left");
   // No total yet: no bar filling and no time left.
-  EXPECT_EQ(line_for(state(5, 0, 0, 30.0)), "[--------------] 5 frames  song 0000  30.0 fps  --:-- left");
+  EXPECT_EQ(line_for(state(5, 0, 0, 30.0)),
+            "[--------------] 5 frames  song 0000  30.0 fps  --:-- left");
 }
 
 TEST(ProgressLine, StaysWithinOneTerminalLineAndTheBuffer) {
@@ -60,8 +63,8 @@ TEST(ProgressEstimate, ScalesByRowsOfTheSongCountingSixtyFourToAnOrder) {
   EXPECT_EQ(progress_estimate(6400, 1000, 1920), 6400 * 1237 / 640);
   // Rows past 63 count on within their order: 1932 is order 19, row 32.
   EXPECT_EQ(progress_estimate(1248, 1932, 1920), 1248);
-  EXPECT_EQ(progress_estimate(100, 0, 1920), 0);     // nothing played yet
-  EXPECT_EQ(progress_estimate(100, -37, 1920), 0);   // before the first tick
+  EXPECT_EQ(progress_estimate(100, 0, 1920), 0);    // nothing played yet
+  EXPECT_EQ(progress_estimate(100, -37, 1920), 0);  // before the first tick
   EXPECT_EQ(progress_estimate(0, 500, 1920), 0);
 }
 

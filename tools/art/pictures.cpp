@@ -17,11 +17,14 @@ struct Rgb {
   double r, g, b;
 };
 
-Rgb mix(Rgb a, Rgb b, double t) { return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t}; }
+Rgb mix(Rgb a, Rgb b, double t) {
+  return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
 
 class Canvas {
  public:
-  Canvas(const char* name, int w, int h) : pic_{name, w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 3)} {}
+  Canvas(const char* name, int w, int h)
+      : pic_{name, w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 3)} {}
 
   int width() const { return pic_.width; }
   int height() const { return pic_.height; }
@@ -51,7 +54,8 @@ class Canvas {
   template <typename F>
   void paint(F f) {
     for (int y = 0; y < pic_.height; ++y)
-      for (int x = 0; x < pic_.width; ++x) set(x, y, f((x + 0.5) / pic_.width, (y + 0.5) / pic_.height));
+      for (int x = 0; x < pic_.width; ++x)
+        set(x, y, f((x + 0.5) / pic_.width, (y + 0.5) / pic_.height));
   }
 
   // A soft-edged disc (or ring when thickness > 0), in pixels.
@@ -62,7 +66,8 @@ class Canvas {
       for (int x = x0; x <= x1; ++x) {
         const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
         double cover = std::clamp(radius - d + 0.5, 0.0, 1.0);
-        if (thickness > 0) cover = std::min(cover, std::clamp(d - (radius - thickness) + 0.5, 0.0, 1.0));
+        if (thickness > 0)
+          cover = std::min(cover, std::clamp(d - (radius - thickness) + 0.5, 0.0, 1.0));
         blend(x, y, c, cover * alpha);
       }
     }
@@ -91,7 +96,8 @@ class Canvas {
       for (int x = static_cast<int>(minx) - 1; x <= static_cast<int>(maxx) + 1; ++x) {
         int inside = 0;
         for (int sy = 0; sy < 4; ++sy)
-          for (int sx = 0; sx < 4; ++sx) inside += contains(pts, x + (sx + 0.5) / 4, y + (sy + 0.5) / 4);
+          for (int sx = 0; sx < 4; ++sx)
+            inside += contains(pts, x + (sx + 0.5) / 4, y + (sy + 0.5) / 4);
         blend(x, y, c, alpha * inside / 16.0);
       }
   }
@@ -99,13 +105,16 @@ class Canvas {
   Picture take() { return std::move(pic_); }
 
  private:
-  static uint8_t to8(double v) { return static_cast<uint8_t>(std::clamp(std::lround(v * 255.0), 0L, 255L)); }
+  static uint8_t to8(double v) {
+    return static_cast<uint8_t>(std::clamp(std::lround(v * 255.0), 0L, 255L));
+  }
   static bool contains(const std::vector<std::array<double, 2>>& pts, double x, double y) {
     bool in = false;
     for (size_t i = 0, j = pts.size() - 1; i < pts.size(); j = i++) {
       const auto& a = pts[i];
       const auto& b = pts[j];
-      if ((a[1] > y) != (b[1] > y) && x < (b[0] - a[0]) * (y - a[1]) / (b[1] - a[1]) + a[0]) in = !in;
+      if ((a[1] > y) != (b[1] > y) && x < (b[0] - a[0]) * (y - a[1]) / (b[1] - a[1]) + a[0])
+        in = !in;
     }
     return in;
   }
@@ -120,26 +129,46 @@ struct Glyph {
 };
 
 constexpr Glyph kFont[] = {
-    {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}}, {'B', {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E}},
-    {'C', {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}}, {'D', {0x1E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1E}},
-    {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}}, {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}},
-    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}}, {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
-    {'I', {0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}}, {'J', {0x07, 0x02, 0x02, 0x02, 0x02, 0x12, 0x0C}},
-    {'K', {0x11, 0x12, 0x14, 0x18, 0x14, 0x12, 0x11}}, {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
-    {'M', {0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11}}, {'N', {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11}},
-    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}}, {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
-    {'Q', {0x0E, 0x11, 0x11, 0x11, 0x15, 0x12, 0x0D}}, {'R', {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11}},
-    {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}}, {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}},
-    {'U', {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}}, {'V', {0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04}},
-    {'W', {0x11, 0x11, 0x11, 0x15, 0x15, 0x15, 0x0A}}, {'X', {0x11, 0x11, 0x0A, 0x04, 0x0A, 0x11, 0x11}},
-    {'Y', {0x11, 0x11, 0x0A, 0x04, 0x04, 0x04, 0x04}}, {'Z', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x10, 0x1F}},
-    {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}}, {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
-    {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}}, {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}},
-    {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}}, {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}},
-    {'6', {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}}, {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
-    {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}}, {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}},
-    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}}, {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
-    {'!', {0x04, 0x04, 0x04, 0x04, 0x04, 0x00, 0x04}}, {'&', {0x0C, 0x12, 0x14, 0x08, 0x15, 0x12, 0x0D}},
+    {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'B', {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E}},
+    {'C', {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}},
+    {'D', {0x1E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1E}},
+    {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}},
+    {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}},
+    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}},
+    {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'I', {0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'J', {0x07, 0x02, 0x02, 0x02, 0x02, 0x12, 0x0C}},
+    {'K', {0x11, 0x12, 0x14, 0x18, 0x14, 0x12, 0x11}},
+    {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
+    {'M', {0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11}},
+    {'N', {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11}},
+    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
+    {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
+    {'Q', {0x0E, 0x11, 0x11, 0x11, 0x15, 0x12, 0x0D}},
+    {'R', {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11}},
+    {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}},
+    {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}},
+    {'U', {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
+    {'V', {0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04}},
+    {'W', {0x11, 0x11, 0x11, 0x15, 0x15, 0x15, 0x0A}},
+    {'X', {0x11, 0x11, 0x0A, 0x04, 0x0A, 0x11, 0x11}},
+    {'Y', {0x11, 0x11, 0x0A, 0x04, 0x04, 0x04, 0x04}},
+    {'Z', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x10, 0x1F}},
+    {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}},
+    {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}},
+    {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}},
+    {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}},
+    {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}},
+    {'6', {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}},
+    {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
+    {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}},
+    {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}},
+    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}},
+    {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
+    {'!', {0x04, 0x04, 0x04, 0x04, 0x04, 0x00, 0x04}},
+    {'&', {0x0C, 0x12, 0x14, 0x08, 0x15, 0x12, 0x0D}},
 };
 
 const Glyph* glyph(char c) {
@@ -171,7 +200,8 @@ void text(Canvas& cv, const char* s, double cx, double cy, double cell, Rgb top,
   }
 }
 
-std::vector<std::array<double, 2>> star(double cx, double cy, double outer, double inner, int points, double turn) {
+std::vector<std::array<double, 2>> star(double cx, double cy, double outer, double inner,
+                                        int points, double turn) {
   std::vector<std::array<double, 2>> pts;
   for (int i = 0; i < 2 * points; ++i) {
     const double a = turn + i * kPi / points;
@@ -196,7 +226,8 @@ Picture funkka() {
   for (int i = 0; i < 6; ++i)  // stripes cut through the lower half of the sun
     for (int y = 300 + i * 14 - 70; y < 300 + i * 14 - 70 + 3 + i; ++y)
       for (int x = 0; x < cv.width(); ++x)
-        if (std::hypot(x - 256.0, y - 300.0) < 151) cv.set(x, y, mix(Rgb{0.35, 0.05, 0.45}, Rgb{0.95, 0.45, 0.1}, y / 384.0));
+        if (std::hypot(x - 256.0, y - 300.0) < 151)
+          cv.set(x, y, mix(Rgb{0.35, 0.05, 0.45}, Rgb{0.95, 0.45, 0.1}, y / 384.0));
   for (int i = 0; i < 5; ++i) {  // wavy bands across the ground
     const Rgb c = i % 2 ? Rgb{0.2, 0.05, 0.3} : Rgb{0.9, 0.3, 0.1};
     for (int x = 0; x < cv.width(); ++x) {
@@ -213,18 +244,20 @@ Picture funker() {
   Canvas cv(kPictureFiles[kFunker], 480, 360);
   cv.paint([](double x, double y) {
     if (y < 0.55) return mix(Rgb{0.02, 0.0, 0.12}, Rgb{0.75, 0.1, 0.55}, std::pow(y / 0.55, 1.6));
-    const double depth = (y - 0.55) / 0.45;              // 0 at the horizon
-    const double z = 1.0 / (depth + 0.02);               // distance
+    const double depth = (y - 0.55) / 0.45;  // 0 at the horizon
+    const double z = 1.0 / (depth + 0.02);   // distance
     const double gx = std::fabs(std::fmod((x - 0.5) * z * 4 + 100.5, 1.0) - 0.5);
     const double gz = std::fabs(std::fmod(z * 0.8 + 100.5, 1.0) - 0.5);
-    const double line = std::max(std::clamp(1 - gx * z * 0.9, 0.0, 1.0), std::clamp(1 - gz * 6, 0.0, 1.0));
+    const double line =
+        std::max(std::clamp(1 - gx * z * 0.9, 0.0, 1.0), std::clamp(1 - gz * 6, 0.0, 1.0));
     return mix(Rgb{0.03, 0.0, 0.08}, Rgb{0.1, 0.95, 1.0}, line * std::min(1.0, depth * 3));
   });
   cv.disc(240, 160, 80, Rgb{1.0, 0.35, 0.6});
   for (int i = 0; i < 5; ++i)
     for (int y = 168 + i * 12; y < 172 + i * 12 + i; ++y)
       for (int x = 150; x < 330; ++x)
-        if (std::hypot(x - 240.0, y - 160.0) < 81) cv.set(x, y, mix(Rgb{0.02, 0.0, 0.12}, Rgb{0.75, 0.1, 0.55}, std::pow(y / 198.0, 1.6)));
+        if (std::hypot(x - 240.0, y - 160.0) < 81)
+          cv.set(x, y, mix(Rgb{0.02, 0.0, 0.12}, Rgb{0.75, 0.1, 0.55}, std::pow(y / 198.0, 1.6)));
   cv.glow(240, 198, 60, Rgb{0.6, 0.2, 0.8}, 0.25);
   return cv.take();
 }
@@ -256,7 +289,8 @@ Picture seventies_shadow() {
 Picture morvelite() {
   Canvas cv(kPictureFiles[kMorvelite], 640, 480);
   cv.paint([](double x, double y) {
-    const double v = std::sin(x * 9 + std::sin(y * 7)) + std::sin(y * 11 - x * 3) + std::sin(std::hypot(x - 0.6, y - 0.4) * 18);
+    const double v = std::sin(x * 9 + std::sin(y * 7)) + std::sin(y * 11 - x * 3) +
+                     std::sin(std::hypot(x - 0.6, y - 0.4) * 18);
     const double t = 0.5 + v / 6;
     return mix(Rgb{0.05, 0.1, 0.35}, Rgb{0.1, 0.55, 0.55}, t);
   });
@@ -308,7 +342,7 @@ Picture miehet() {
     cv.disc(cx + lean * 60, 90, 30, c);  // head
     const double sx = cx + lean * 40;
     cv.polygon({{sx - 34, 130}, {sx + 34, 130}, {cx + 24, 250}, {cx - 24, 250}}, c);  // body
-    limb(cv, sx - 28, 140, sx - 85, 70.0 + i * 30, 13, c);    // arms
+    limb(cv, sx - 28, 140, sx - 85, 70.0 + i * 30, 13, c);                            // arms
     limb(cv, sx + 28, 140, sx + 88, 200.0 - i * 45, 13, c);
     limb(cv, cx - 14, 245, cx - 45 - lean * 40, 350, 16, c);  // legs
     limb(cv, cx + 14, 245, cx + 42 - lean * 20, 350, 16, c);
@@ -325,7 +359,8 @@ Picture icon_picture(int size) {
   const double k = size / 256.0;  // the design is drawn on a 256-pixel grid
   cv.paint([](double x, double y) {
     const double v = std::sin(x * 7 + std::sin(y * 5)) + std::sin(y * 9 - x * 3);
-    return mix(mix(Rgb{0.10, 0.04, 0.30}, Rgb{0.02, 0.30, 0.40}, y), Rgb{0.15, 0.45, 0.55}, 0.15 + v / 10);
+    return mix(mix(Rgb{0.10, 0.04, 0.30}, Rgb{0.02, 0.30, 0.40}, y), Rgb{0.15, 0.45, 0.55},
+               0.15 + v / 10);
   });
   cv.glow(128 * k, 128 * k, 40 * k, Rgb{1, 0.6, 0.25}, 0.45);
   cv.disc(128 * k, 128 * k, 104 * k, Rgb{0, 0, 0}, 0, 0.45);
@@ -350,7 +385,8 @@ Icon paint_icon(int size) {
       for (int sy = 0; sy < 4; ++sy)
         for (int sx = 0; sx < 4; ++sx) {
           const double px = x + (sx + 0.5) / 4, py = y + (sy + 0.5) / 4;
-          const double dx = std::max({lo - px, 0.0, px - hi}), dy = std::max({lo - py, 0.0, py - hi});
+          const double dx = std::max({lo - px, 0.0, px - hi}),
+                       dy = std::max({lo - py, 0.0, py - hi});
           inside += dx * dx + dy * dy <= radius * radius;
         }
       const size_t i = static_cast<size_t>(y) * size + x;

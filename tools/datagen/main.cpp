@@ -24,7 +24,8 @@ namespace {
 bool write_file(const std::string& path, const uint8_t* data, size_t size) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) {
-    std::fprintf(stderr, "drmorvel-datagen: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "drmorvel-datagen: cannot write %s: %s\n", path.c_str(),
+                 std::strerror(errno));
     return false;
   }
   const bool ok = std::fwrite(data, 1, size, f) == size;

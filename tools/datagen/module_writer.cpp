@@ -25,7 +25,8 @@ std::vector<uint8_t> write_module(const Module& m) {
   b.song_length = static_cast<uint8_t>(std::min<size_t>(m.orders.size(), 128));
   b.restart = m.restart;
   std::copy_n(m.orders.begin(), b.song_length, b.orders.begin());
-  const uint8_t highest = m.orders.empty() ? 0 : *std::max_element(m.orders.begin(), m.orders.end());
+  const uint8_t highest =
+      m.orders.empty() ? 0 : *std::max_element(m.orders.begin(), m.orders.end());
   b.pattern_count = static_cast<int>(std::max<size_t>(m.patterns.size(), highest + 1u));
   for (size_t p = 0; p < m.patterns.size(); ++p)
     for (int r = 0; r < kRows; ++r)

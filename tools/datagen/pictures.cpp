@@ -59,7 +59,8 @@ Rgb paint(int index, double u, double v) {
       const int line = static_cast<int>(v * 8), col = static_cast<int>(u * 24);
       const double fy = v * 8 - line, fx = u * 24 - col;
       const bool ink = fy > 0.2 && fy < 0.8 && fx > 0.15 && fx < 0.85 &&
-                       ((col * 7 + line * 3) % 5 != 0) && (fy < 0.35 || fx < 0.3 || (line + col) % 3 == 0);
+                       ((col * 7 + line * 3) % 5 != 0) &&
+                       (fy < 0.35 || fx < 0.3 || (line + col) % 3 == 0);
       return ink ? Rgb{250, 250, 240} : Rgb{40.0 + 20 * line, 20, 70};
     }
     default: {  // figures: standing silhouettes against a sunset
@@ -127,7 +128,8 @@ std::vector<uint8_t> encode_jpeg(const Picture& p, int quality, bool progressive
   jpeg_start_compress(&cinfo, TRUE);
   const int stride = p.width * p.components;
   while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(&p.pixels[static_cast<size_t>(cinfo.next_scanline) * stride]);
+    JSAMPROW row =
+        const_cast<JSAMPROW>(&p.pixels[static_cast<size_t>(cinfo.next_scanline) * stride]);
     jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);
@@ -159,8 +161,7 @@ std::vector<uint8_t> encode_png_rgba(int width, int height, const std::vector<ui
                PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  for (int y = 0; y < height; ++y)
-    png_write_row(png, &rgba[static_cast<size_t>(y) * width * 4]);
+  for (int y = 0; y < height; ++y) png_write_row(png, &rgba[static_cast<size_t>(y) * width * 4]);
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return out;

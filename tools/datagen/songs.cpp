@@ -47,7 +47,8 @@ Sample lead() {
 
 Sample pad() {
   std::vector<int8_t> d(128);
-  for (int i = 0; i < 128; ++i) d[i] = clip8(i < 64 ? -120 + 240.0 * i / 64 : 120 - 240.0 * (i - 64) / 64);
+  for (int i = 0; i < 128; ++i)
+    d[i] = clip8(i < 64 ? -120 + 240.0 * i / 64 : 120 - 240.0 * (i - 64) / 64);
   return looped("triangle pad", d, 28);
 }
 
@@ -85,7 +86,7 @@ std::vector<Sample> instruments() { return {bass(), lead(), snare(), kick(), pad
 
 // Note numbers: 24 + 12 × octave + semitone (C-1 is 24).
 constexpr int kC2 = 36;
-constexpr int kChordRoots[4] = {0, -3, 5, 7};            // C, A, F, G
+constexpr int kChordRoots[4] = {0, -3, 5, 7};  // C, A, F, G
 constexpr int kMelody[16] = {12, 16, 19, 16, 14, 17, 21, 17, 12, 16, 19, 24, 19, 16, 14, 12};
 
 void set(Pattern& p, int row, int channel, uint8_t sample, int note, uint8_t effect = 0,

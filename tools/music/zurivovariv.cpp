@@ -127,7 +127,8 @@ Sample make_cycle(const char* name, int cycle, int cycles_before, double level, 
                   int finetune, double (*wave)(double)) {
   std::vector<int8_t> d;
   const int total = cycle * (cycles_before + 1) + 2;
-  for (int i = 0; i < total; ++i) d.push_back(to_byte(level * wave(static_cast<double>(i % cycle) / cycle)));
+  for (int i = 0; i < total; ++i)
+    d.push_back(to_byte(level * wave(static_cast<double>(i % cycle) / cycle)));
   Sample s{name, even(d), finetune, volume, 0, 0};
   s.loop_start = static_cast<uint32_t>(cycle * cycles_before);
   s.loop_length = static_cast<uint32_t>(cycle);
@@ -140,7 +141,8 @@ double bass_wave(double x) {  // a rounded saw: fundamental plus two partials
 }
 double lead_wave(double x) {  // a soft pulse
   const double w = 2.0 * kPi * x;
-  return (std::sin(w) + 0.33 * std::sin(3 * w) + 0.18 * std::sin(5 * w) + 0.1 * std::sin(2 * w)) / 1.2;
+  return (std::sin(w) + 0.33 * std::sin(3 * w) + 0.18 * std::sin(5 * w) + 0.1 * std::sin(2 * w)) /
+         1.2;
 }
 double pad_wave(double x) {  // mellow: fundamental, octave and a little fifth
   const double w = 2.0 * kPi * x;
@@ -167,7 +169,7 @@ constexpr int N(int semitone, int octave) { return octave * 12 + semitone; }
 constexpr int C = 0, D = 2, E = 4, F = 5, G = 7, A = 9, B = 11;
 
 struct Chord {
-  int root;    // semitone
+  int root;  // semitone
   bool minor;
 };
 
@@ -183,14 +185,38 @@ using Bar = std::array<MelodyNote, 8>;
 constexpr MelodyNote kEnd = {-1, 0};
 
 constexpr Bar kMelodyA[4] = {
-    Bar{{{0, N(A, 4)}, {4, N(C, 5)}, {6, N(E, 5)}, {8, N(D, 5)}, {12, N(C, 5)}, {14, N(B, 4)}, kEnd}},
+    Bar{{{0, N(A, 4)},
+         {4, N(C, 5)},
+         {6, N(E, 5)},
+         {8, N(D, 5)},
+         {12, N(C, 5)},
+         {14, N(B, 4)},
+         kEnd}},
     Bar{{{0, N(C, 5)}, {4, N(A, 4)}, {6, N(F, 4)}, {8, N(A, 4)}, {12, N(C, 5)}, kEnd}},
-    Bar{{{0, N(G, 4)}, {4, N(E, 4)}, {6, N(G, 4)}, {8, N(C, 5)}, {12, N(E, 5)}, {14, N(D, 5)}, kEnd}},
+    Bar{{{0, N(G, 4)},
+         {4, N(E, 4)},
+         {6, N(G, 4)},
+         {8, N(C, 5)},
+         {12, N(E, 5)},
+         {14, N(D, 5)},
+         kEnd}},
     Bar{{{0, N(D, 5)}, {12, N(B, 4)}, {14, N(G, 4)}, kEnd}},
 };
 constexpr Bar kMelodyB[4] = {
-    Bar{{{0, N(E, 5)}, {2, N(E, 5)}, {4, N(D, 5)}, {6, N(C, 5)}, {8, N(E, 5)}, {12, N(A, 5)}, kEnd}},
-    Bar{{{0, N(A, 5)}, {4, N(G, 5)}, {6, N(F, 5)}, {8, N(E, 5)}, {10, N(F, 5)}, {12, N(C, 5)}, kEnd}},
+    Bar{{{0, N(E, 5)},
+         {2, N(E, 5)},
+         {4, N(D, 5)},
+         {6, N(C, 5)},
+         {8, N(E, 5)},
+         {12, N(A, 5)},
+         kEnd}},
+    Bar{{{0, N(A, 5)},
+         {4, N(G, 5)},
+         {6, N(F, 5)},
+         {8, N(E, 5)},
+         {10, N(F, 5)},
+         {12, N(C, 5)},
+         kEnd}},
     Bar{{{0, N(E, 5)}, {4, N(G, 5)}, {8, N(C, 6)}, {12, N(B, 5)}, {14, N(G, 5)}, kEnd}},
     Bar{{{0, N(B, 5)}, {8, N(A, 5)}, {10, N(G, 5)}, {12, N(B, 5)}, kEnd}},
 };
@@ -241,8 +267,8 @@ void put(Pattern& p, int row, int channel, int sample, int note, int effect = 0,
 }
 
 void put_drum(Pattern& p, int row, int sample, int effect = 0, int param = 0) {
-  put(p, row, kDrumChannel, sample, sample == kHat || sample == kCrash ? kCymbalNote : kDrumNote, effect,
-      param);
+  put(p, row, kDrumChannel, sample, sample == kHat || sample == kCrash ? kCymbalNote : kDrumNote,
+      effect, param);
 }
 
 void write_drums(Pattern& p, Drums style, int rows = kRows) {
@@ -254,8 +280,10 @@ void write_drums(Pattern& p, Drums style, int rows = kRows) {
         if (row % 32 == 0) put_drum(p, row, kKick);
         break;
       case kHatsOnly:
-        if (row % 32 == 0) put_drum(p, row, kKick);
-        else if (row % 4 == 2) put_drum(p, row, kHat, kSetVolume, 0x14);
+        if (row % 32 == 0)
+          put_drum(p, row, kKick);
+        else if (row % 4 == 2)
+          put_drum(p, row, kHat, kSetVolume, 0x14);
         break;
       case kBuild:
       case kFull:
@@ -270,9 +298,12 @@ void write_drums(Pattern& p, Drums style, int rows = kRows) {
         }
         break;
       case kHalf:
-        if (beat == 0) put_drum(p, row, kKick);
-        else if (beat == 8) put_drum(p, row, kSnare);
-        else if (beat % 4 == 2) put_drum(p, row, kHat, kSetVolume, 0x18);
+        if (beat == 0)
+          put_drum(p, row, kKick);
+        else if (beat == 8)
+          put_drum(p, row, kSnare);
+        else if (beat % 4 == 2)
+          put_drum(p, row, kHat, kSetVolume, 0x18);
         break;
     }
   }
@@ -312,7 +343,8 @@ void write_lead(Pattern& p, const Bar* bars, int transpose = 0, int rows = kRows
     const Bar& notes = bars[bar];
     for (size_t i = 0; i < notes.size() && notes[i].row >= 0; ++i) {
       const int row = bar * 16 + notes[i].row;
-      const int next = (i + 1 < notes.size() && notes[i + 1].row >= 0) ? bar * 16 + notes[i + 1].row : bar * 16 + 16;
+      const int next = (i + 1 < notes.size() && notes[i + 1].row >= 0) ? bar * 16 + notes[i + 1].row
+                                                                       : bar * 16 + 16;
       put(p, row, kLeadChannel, kLead, notes[i].note + transpose);
       if (next - row >= 6) {
         for (int r = row + 2; r < next && r < rows; ++r)
@@ -337,8 +369,10 @@ void write_glide_lead(Pattern& p, const Bar* bars) {
         first = false;
       } else {
         put(p, row, kLeadChannel, 0, m.note, kTonePortamento, 0x06);
-        for (int r = row + 1; r < row + 6; ++r) put(p, r, kLeadChannel, 0, kNone, kTonePortamento, 0x00);
-        put(p, row + 6, kLeadChannel, 0, kNone, kVibratoVolumeSlide, 0x00);  // vibrato on, volume held
+        for (int r = row + 1; r < row + 6; ++r)
+          put(p, r, kLeadChannel, 0, kNone, kTonePortamento, 0x00);
+        put(p, row + 6, kLeadChannel, 0, kNone, kVibratoVolumeSlide,
+            0x00);  // vibrato on, volume held
       }
     }
   }
@@ -355,7 +389,8 @@ void force_hit(Pattern& p, int row) {
 
 // The chords on the pad at the section's volume, the bass in the given style
 // and the drums, over the first `rows` rows.
-Pattern backing(const Chord* chords, int pad_volume, int bass_style, Drums drums, int rows = kRows) {
+Pattern backing(const Chord* chords, int pad_volume, int bass_style, Drums drums,
+                int rows = kRows) {
   Pattern p{};
   write_pad(p, chords, pad_volume, rows);
   write_bass(p, chords, bass_style, rows);
@@ -404,7 +439,8 @@ Pattern build_peak() {
   Pattern p = backing(kVerse, 0x28, 2, kNoDrums);
   write_drums(p, kHatsOnly, 32);
   for (int row : {0, 7, 9, 12, 16, 24, 27}) force_hit(p, row);
-  for (int row = 32; row < 64; row += 4) put_drum(p, row, kSnare, kExtended, row < 48 ? 0x93 : 0x92);
+  for (int row = 32; row < 64; row += 4)
+    put_drum(p, row, kSnare, kExtended, row < 48 ? 0x93 : 0x92);
   write_lead(p, kMelodyA, -12, 32);
   put(p, 32, kLeadChannel, kLead, N(E, 4));
   for (int row = 33; row < 64; ++row) put(p, row, kLeadChannel, 0, kNone, kSlideUp, 0x01);
@@ -420,7 +456,8 @@ Pattern drop() {
   put_drum(p, 40, kSnare, kExtended, 0xD3);  // a late snare: delayed three ticks
   put_drum(p, 44, kSnare);
   put(p, 0, kLeadChannel, kLead, N(A, 4), kSetVolume, 0x30);
-  for (int row = 2; row < 47; ++row) put(p, row, kLeadChannel, 0, kNone, kVibrato, row == 2 ? 0x34 : 0x00);
+  for (int row = 2; row < 47; ++row)
+    put(p, row, kLeadChannel, 0, kNone, kVibrato, row == 2 ? 0x34 : 0x00);
   put(p, 44, kBassChannel, kBass, N(A, 1) + 12);
   // The bass falls away.
   for (int row = 45; row < 47; ++row) put(p, row, kBassChannel, 0, kNone, kSlideDown, 0x06);
@@ -525,9 +562,9 @@ Arrangement arrange() {
   const uint8_t p_fill = arrangement.add(fill(verse_b(verse)));
   const uint8_t p_ending = arrangement.add(ending());
 
-  arrangement.order = {p_intro,   p_intro2,  p_intro3,  p_intro3,  p_build,   p_build2,  p_drop,
-                p_verse_a, p_verse_b, p_verse_a, p_verse_b, p_break,   p_break2,  p_verse_a,
-                p_verse_b, p_verse_a, p_verse_b, p_verse_a, p_fill,    p_ending};
+  arrangement.order = {p_intro,   p_intro2,  p_intro3,  p_intro3,  p_build, p_build2, p_drop,
+                       p_verse_a, p_verse_b, p_verse_a, p_verse_b, p_break, p_break2, p_verse_a,
+                       p_verse_b, p_verse_a, p_verse_b, p_verse_a, p_fill,  p_ending};
   land_cues_on_drums(arrangement);
   return arrangement;
 }
