@@ -44,6 +44,25 @@ int usage(const char* problem) {
   return 2;
 }
 
+// Renders `frames` sample frames of `width` bytes each into out, through
+// the audio callback with the show's buffers of 2048 frames each. Returns
+// false when a write fails.
+bool render(std::FILE* out, uint64_t frames, uint32_t width) {
+  static uint8_t block[kBlockBuffers * kBufferFrames * 2];
+  for (uint64_t done = 0; done < frames;) {
+    size_t used = 0;
+    for (int b = 0; b < kBlockBuffers && done < frames; ++b) {
+      const uint64_t left = frames - done;
+      const int count = static_cast<int>(left < kBufferFrames ? left : kBufferFrames);
+      snd_audio_callback(nullptr, block + used, count * static_cast<int>(width));
+      used += static_cast<size_t>(count) * width;
+      done += static_cast<uint64_t>(count);
+    }
+    if (std::fwrite(block, 1, used, out) != used) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,19 +145,7 @@ int main(int argc, char** argv) {
   wav_header(header, rate, width * 8, static_cast<uint32_t>(frames * width));
   bool ok = std::fwrite(header, 1, sizeof header, out) == sizeof header;
 
-  // The callbacks still get the show's buffers of 2048 frames each.
-  static uint8_t block[kBlockBuffers * kBufferFrames * 2];
-  for (uint64_t done = 0; ok && done < frames;) {
-    size_t used = 0;
-    for (int b = 0; b < kBlockBuffers && done < frames; ++b) {
-      const uint64_t left = frames - done;
-      const int count = static_cast<int>(left < kBufferFrames ? left : kBufferFrames);
-      snd_audio_callback(nullptr, block + used, count * static_cast<int>(width));
-      used += static_cast<size_t>(count) * width;
-      done += static_cast<uint64_t>(count);
-    }
-    ok = std::fwrite(block, 1, used, out) == used;
-  }
+  ok = ok && render(out, frames, width);
   if (std::fclose(out) != 0) ok = false;
   if (timeline && std::fclose(timeline) != 0) ok = false;
   if (!ok) {
