@@ -184,42 +184,21 @@ struct MelodyNote {
 using Bar = std::array<MelodyNote, 8>;
 constexpr MelodyNote kEnd = {-1, 0};
 
+// One bar to a line.
+// clang-format off
 constexpr Bar kMelodyA[4] = {
-    Bar{{{0, N(A, 4)},
-         {4, N(C, 5)},
-         {6, N(E, 5)},
-         {8, N(D, 5)},
-         {12, N(C, 5)},
-         {14, N(B, 4)},
-         kEnd}},
+    Bar{{{0, N(A, 4)}, {4, N(C, 5)}, {6, N(E, 5)}, {8, N(D, 5)}, {12, N(C, 5)}, {14, N(B, 4)}, kEnd}},
     Bar{{{0, N(C, 5)}, {4, N(A, 4)}, {6, N(F, 4)}, {8, N(A, 4)}, {12, N(C, 5)}, kEnd}},
-    Bar{{{0, N(G, 4)},
-         {4, N(E, 4)},
-         {6, N(G, 4)},
-         {8, N(C, 5)},
-         {12, N(E, 5)},
-         {14, N(D, 5)},
-         kEnd}},
+    Bar{{{0, N(G, 4)}, {4, N(E, 4)}, {6, N(G, 4)}, {8, N(C, 5)}, {12, N(E, 5)}, {14, N(D, 5)}, kEnd}},
     Bar{{{0, N(D, 5)}, {12, N(B, 4)}, {14, N(G, 4)}, kEnd}},
 };
 constexpr Bar kMelodyB[4] = {
-    Bar{{{0, N(E, 5)},
-         {2, N(E, 5)},
-         {4, N(D, 5)},
-         {6, N(C, 5)},
-         {8, N(E, 5)},
-         {12, N(A, 5)},
-         kEnd}},
-    Bar{{{0, N(A, 5)},
-         {4, N(G, 5)},
-         {6, N(F, 5)},
-         {8, N(E, 5)},
-         {10, N(F, 5)},
-         {12, N(C, 5)},
-         kEnd}},
+    Bar{{{0, N(E, 5)}, {2, N(E, 5)}, {4, N(D, 5)}, {6, N(C, 5)}, {8, N(E, 5)}, {12, N(A, 5)}, kEnd}},
+    Bar{{{0, N(A, 5)}, {4, N(G, 5)}, {6, N(F, 5)}, {8, N(E, 5)}, {10, N(F, 5)}, {12, N(C, 5)}, kEnd}},
     Bar{{{0, N(E, 5)}, {4, N(G, 5)}, {8, N(C, 6)}, {12, N(B, 5)}, {14, N(G, 5)}, kEnd}},
     Bar{{{0, N(B, 5)}, {8, N(A, 5)}, {10, N(G, 5)}, {12, N(B, 5)}, kEnd}},
 };
+// clang-format on
 constexpr Bar kMelodyBreak[4] = {
     Bar{{{0, N(F, 4)}, {8, N(A, 4)}, kEnd}},
     Bar{{{0, N(E, 4)}, {8, N(C, 5)}, kEnd}},
