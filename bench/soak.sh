@@ -37,12 +37,8 @@ screen=${SOAK_SCREEN:-640x480x24}
 
 if [ -n "${SOAK_WORK:-}" ]; then  # inside the X server
   work=$SOAK_WORK
-  openbox >/dev/null 2>&1 &
-  wm_pid=$!
-  for _ in $(seq 50); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-  done
+  source "$ROOT/tests/shell/window_manager.sh"
+  start_window_manager
   SDL_AUDIODRIVER=pulseaudio GALLIUM_HUD=fps GALLIUM_HUD_VISIBLE=false GALLIUM_HUD_DUMP_DIR="$work" "$build/bin/drmorvel-endless" </dev/null \
     >"$work/show.out" 2>"$work/show.err" &
   show=$!

@@ -28,19 +28,15 @@ fail() {
 }
 
 if [ "${PLAY_INNER:-}" = 1 ]; then  # inside the X server
-  openbox >/dev/null 2>&1 &
-  wm=$!
-  for _ in $(seq 50); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-  done
+  source "$here/../shell/window_manager.sh"
+  start_window_manager
   # Field codes (%f, %u, ...) stand for what a launcher passes: nothing here.
   exec_line=$(sed -n 's/^Exec=//p' "$entry" | sed 's/%[a-zA-Z]//g')
   read -r -a command <<<"$exec_line"
   status=0
   timeout 400 "${command[@]}" </dev/null >"$work/show.out" 2>"$work/show.err" || status=$?
   echo "$status" >"$work/status"
-  kill "$wm" 2>/dev/null
+  kill "$wm_pid" 2>/dev/null
   exit 0
 fi
 

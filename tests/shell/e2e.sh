@@ -129,12 +129,8 @@ inner() {
       # Full screen on X11 is the window manager's work, so one runs here.
       # The screen is larger than the window: the sizes tell the modes apart.
       export SDL_AUDIODRIVER=dummy
-      openbox >/dev/null 2>&1 &
-      wm_pid=$!
-      for _ in $(seq 50); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-        sleep 0.1
-      done
+      source "$(dirname "$0")/window_manager.sh"
+      start_window_manager
       start_show drmorvel-endless
       wid=$(find_window)
       [ -n "$wid" ] || fail "no window"
