@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "assets/assets.h"
@@ -89,33 +90,41 @@ class ScheduleSteps : public ::testing::Test {
     return s;
   }
 
-  // The y translations of the tile column's ten tiles, in the n-th column
-  // drawn in the record (each column starts with its translation to -10).
-  static std::vector<float> column_heights(int n) {
-    std::vector<float> ys;
+  // One component of the calls that `takes` accepts within the n-th group
+  // of the record, at most `most` of them; each call that `starts` accepts
+  // begins a group.
+  template <class Starts, class Takes>
+  static std::vector<float> in_group(int n, Starts starts, Takes takes, int component,
+                                     size_t most = SIZE_MAX) {
+    std::vector<float> values;
     int seen = -1;
     for (uint32_t i = 0; i < null_gl_log.size; ++i) {
       const GlCall& c = null_gl_log.calls[i];
-      if (c.op != GlOp::translate) continue;
-      if (c.v[0] == 0.0f && c.v[1] == 0.0f && c.v[2] == -10.0f)
+      if (starts(c))
         ++seen;
-      else if (seen == n && c.v[0] == 5.0f && ys.size() < 10)
-        ys.push_back(c.v[1]);
+      else if (seen == n && values.size() < most && takes(c))
+        values.push_back(c.v[component]);
     }
-    return ys;
+    return values;
+  }
+
+  // The y translations of the tile column's ten tiles, in the n-th column
+  // drawn in the record (each column starts with its translation to -10).
+  static std::vector<float> column_heights(int n) {
+    return in_group(
+        n,
+        [](const GlCall& c) {
+          return c.op == GlOp::translate && c.v[0] == 0.0f && c.v[1] == 0.0f && c.v[2] == -10.0f;
+        },
+        [](const GlCall& c) { return c.op == GlOp::translate && c.v[0] == 5.0f; }, 1, 10);
   }
 
   // The half sizes given to the sprites of the n-th sprite grid drawn.
   static std::vector<float> sprite_sizes(int n) {
-    std::vector<float> sizes;
-    int seen = -1;
-    for (uint32_t i = 0; i < null_gl_log.size; ++i) {
-      const GlCall& c = null_gl_log.calls[i];
-      if (c.op == GlOp::alpha_func) ++seen;
-      if (seen == n && c.op == GlOp::scale && c.v[2] == 0.0f && c.v[0] != 1.33f)
-        sizes.push_back(c.v[0]);
-    }
-    return sizes;
+    return in_group(
+        n, [](const GlCall& c) { return c.op == GlOp::alpha_func; },
+        [](const GlCall& c) { return c.op == GlOp::scale && c.v[2] == 0.0f && c.v[0] != 1.33f; },
+        0);
   }
 
   // The colour set directly before the n-th sprite grid.
