@@ -16,10 +16,12 @@
 // SDL_AddTimer, so the show's calls come here first: the audio request is
 // kept and passed on to SDL; the timer is only kept (the tests tick the
 // player themselves).
+namespace {
 SDL_AudioSpec asked_audio;
 int audio_opens = 0;
 Uint32 asked_interval = 0;
 SDL_TimerCallback asked_timer = nullptr;
+}  // namespace
 
 extern "C" int __real_SDL_OpenAudio(SDL_AudioSpec* desired, SDL_AudioSpec* obtained);
 extern "C" int __wrap_SDL_OpenAudio(SDL_AudioSpec* desired, SDL_AudioSpec* obtained) {
