@@ -26,3 +26,6 @@ gtest_discover_tests(modrender_test)
 add_executable(mixer_loop_test mixer_loop_test.cpp)
 target_link_libraries(mixer_loop_test PRIVATE drmorvel_engine GTest::gtest_main)
 gtest_discover_tests(mixer_loop_test)
+
+# The device choice's test sees what SDL is asked for (see the test).
+target_link_options(sound_device_test PRIVATE -Wl,--wrap=SDL_OpenAudio -Wl,--wrap=SDL_AddTimer)

@@ -74,11 +74,9 @@ int main(int argc, char** argv) {
     const uint32_t p = static_cast<uint32_t>(pt_position());
     begin_frame();
     draw_schedule(p, origins);
-    int quit_requests = show_has_ended(pt_position()) ? 1 : 0;
+    const bool ended = show_has_ended(pt_position());
     SDL_GL_SwapWindow(window);  // the last frame is shown too
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) quit_requests += handle_show_event(event, window, window_id);
-    if (quit_requests != 0) break;
+    if (frame_ends(ended, window, window_id)) break;
   }
 
   // SDL_Quit also stops the audio callback or the pacing timer.
