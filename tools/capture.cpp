@@ -33,6 +33,7 @@
 
 #include "assets/assets.h"
 #include "contact_sheet.h"
+#include "draw_gate.h"
 #include "gl_target.h"
 #include "options.h"
 #include "player/player.h"
@@ -269,6 +270,12 @@ int start_show(Capture& c) {
     video_abandon(video);
     return 3;
   }
+  if (!draw_gate_open(c.why, sizeof c.why)) {
+    std::fprintf(stderr, "drmorvel-capture: cannot render: %s\n", c.why);
+    gl_target_close(c.target);
+    video_abandon(video);
+    return 3;
+  }
   static char data_dir[kPathSize];
   if (o.data) {
     const size_t n = std::strlen(o.data);
@@ -390,6 +397,9 @@ int render_frames(Capture& c) {
       break;
     }
 
+    // The frames before the first one asked for only carry the show's
+    // state up to it: every call is made, but nothing is drawn.
+    draw_gate_set(k >= first);
     const auto p = static_cast<uint32_t>(pt_position());
     begin_frame();
     draw_schedule(p, origins);
