@@ -5,7 +5,7 @@ add_executable(progress_test video/progress_test.cpp)
 target_link_libraries(progress_test PRIVATE drmorvel_capture_io GTest::gtest_main)
 gtest_discover_tests(progress_test)
 
-foreach(case probe failing)
+foreach(case probe colours failing)
   add_test(NAME capture_video_${case}
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/video/capture_video.sh ${case} ${CMAKE_BINARY_DIR}/bin
                    ${CMAKE_BINARY_DIR}/regressiondata ${CMAKE_BINARY_DIR}/capture-video-${case})

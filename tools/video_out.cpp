@@ -158,6 +158,10 @@ int video_open(VideoOut& v, const char* path, int width, int height, int fps, in
   // veryfast at CRF 18 keeps the encoder well ahead of the software
   // rasteriser and still looks like the show; +faststart moves the index to
   // the front so that players can start before the whole file has arrived.
+  // The frames become YCbCr by the BT.709 matrix in limited range at every
+  // size, as HD video is made, and the stream says so (matrix, range, and
+  // BT.709 primaries and transfer): untagged, players guess BT.709 for
+  // anything over 576 lines, while ffmpeg's own default matrix is BT.601.
   // clang-format off
   const char* args[] = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
                         "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
@@ -165,7 +169,10 @@ int video_open(VideoOut& v, const char* path, int width, int height, int fps, in
                         "-f", "s16le", "-ar", sample_rate, "-ac", "1", "-probesize", "32",
                         "-analyzeduration", "0", "-thread_queue_size", "64", "-i", "pipe:3",
                         "-map", "0:v", "-map", "1:a", "-af", trim,
+                        "-vf", "scale=out_color_matrix=bt709:out_range=tv:flags=+accurate_rnd+full_chroma_int",
                         "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
+                        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
+                        "-color_range", "tv",
                         "-c:a", "aac", "-b:a", "192k",
                         "-movflags", "+faststart", "-f", "mp4", v.temp_path, nullptr};
   // clang-format on

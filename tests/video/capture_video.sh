@@ -3,6 +3,8 @@
 #
 #   capture_video.sh probe   BIN DATA WORK   a short stretch encoded by the real
 #                                            ffmpeg, checked with ffprobe
+#   capture_video.sh colours BIN DATA WORK   the MP4's colours, decoded by its
+#                                            tags, against the PNG frame
 #   capture_video.sh failing BIN DATA WORK   a missing or failing ffmpeg leaves
 #                                            nothing under the asked name
 #
@@ -36,10 +38,12 @@ level() {
     sed -n 's/.*RMS level dB: //p' | tail -n 1
 }
 
-# PSNR of frame n of the video against a PNG frame, optionally flipped.
+# PSNR of frame n of the video against a PNG frame, optionally flipped; the
+# PNG is converted to YCbCr as the capture converts its frames.
 frame_psnr() {
   ffmpeg -hide_banner -nostdin -i "$2" -i "$1" -lavfi \
-    "[1:v]select=eq(n\,$3),$4[v];[0:v]format=yuv420p[r];[r][v]psnr" -f null - 2>&1 |
+    "[1:v]select=eq(n\,$3),$4[v];[0:v]scale=out_color_matrix=bt709:out_range=tv,format=yuv420p[r];[r][v]psnr" \
+    -f null - 2>&1 |
     sed -n 's/.*average:\([0-9.]*\).*/\1/p' | tail -n 1
 }
 
@@ -99,6 +103,59 @@ probe)
     -f rawvideo -pix_fmt gray "$work/bar.raw" 2>/dev/null || fail "cannot read a frame back"
   max=$(od -An -tu1 -v "$work/bar.raw" | tr -s ' ' '\n' | sort -n | tail -n 1)
   [ "${max:-255}" -le 20 ] || fail "the left bar is not black (brightest $max)"
+  ;;
+
+colours)
+  if ! command -v ffmpeg >/dev/null || ! command -v ffprobe >/dev/null; then
+    echo "SKIPPED: ffmpeg and ffprobe are needed (Debian package ffmpeg)" >&2
+    exit 77
+  fi
+  # The frame at 10 s of the test song (lit cubes, rings, pictures), as a
+  # one-frame MP4 and as a PNG, at the default size and at full HD. The
+  # video is decoded to RGB as a player would: with the matrix and range of
+  # its tags, or without tags with a player's guess (BT.709 for pictures
+  # over 576 lines or from 1280 pixels wide, BT.601 below; limited range).
+  # Two measures against the PNG, in 0..255 per channel:
+  #  - the mean over 16 x 16 blocks, whose colours the 4:2:0 colour planes
+  #    and the encoder keep while a wrong matrix or range shifts them:
+  #    at most 2.5 (measured 1.44 at 1024 x 768 and 0.93 at 1920 x 1080;
+  #    BT.601 colours decoded as BT.709 give 10.9 and 8.3);
+  #  - the mean over all pixels, which includes the colour detail that
+  #    4:2:0 loses at edges: at most 7 (measured 5.4 and 3.1; 14.2 and 10.1).
+  untagged=setparams=color_primaries=unknown:color_trc=unknown:colorspace=unknown
+  for size in 1024x768 1920x1080; do
+    v=$work/$size.mp4
+    "$bin/drmorvel-capture" --size "$size" --from 10 --to 10 --data "$data" --video "$v" \
+      2>"$work/$size.log" || fail "capture failed: $(cat "$work/$size.log")"
+    "$bin/drmorvel-capture" --size "$size" --from 10 --to 10 --data "$data" --out "$work/$size" \
+      2>/dev/null || fail "PNG capture failed"
+    png=$work/$size/frame-000600.png
+    matrix=$(probe "$v" v:0 stream=color_space)
+    case $matrix in
+    bt709 | bt470bg | smpte170m) ;;
+    *) if [ "${size%x*}" -ge 1280 ] || [ "${size#*x}" -gt 576 ]; then matrix=bt709; else matrix=bt601; fi ;;
+    esac
+    range=$(probe "$v" v:0 stream=color_range)
+    case $range in tv | pc) ;; *) range=tv ;; esac
+    # The decoded picture carries no colour tags, so that the PNG reader
+    # takes its values as they are.
+    ffmpeg -hide_banner -nostdin -v error -i "$v" -frames:v 1 -vf \
+      "scale=in_color_matrix=$matrix:in_range=$range:flags=bilinear+accurate_rnd+full_chroma_int,format=rgb24,$untagged" \
+      -y "$work/$size-decoded.png" || fail "cannot decode $v"
+    for f in "$png" "$work/$size-decoded.png"; do
+      ffmpeg -hide_banner -nostdin -v error -i "$f" -vf "scale=iw/16:ih/16:flags=area,$untagged" \
+        -y "${f%.png}-blocks.png" || fail "cannot shrink $f"
+    done
+    blocks=$("$bin/drmorvel-imgdiff" "${png%.png}-blocks.png" "$work/$size-decoded-blocks.png" --mean 2.5 --outliers 1)
+    blocks_ok=$?
+    pixels=$("$bin/drmorvel-imgdiff" "$png" "$work/$size-decoded.png" --mean 7 --outliers 1)
+    pixels_ok=$?
+    echo "$size decoded as $matrix, $range range: blocks ${blocks#*: }; pixels ${pixels#*: }"
+    [ $blocks_ok -eq 0 ] && [ $pixels_ok -eq 0 ] || fail "$size: the decoded colours are not the frame's"
+    tags=$(ffprobe -v error -select_streams v:0 -of csv=p=0 \
+      -show_entries stream=color_space,color_primaries,color_transfer,color_range "$v")
+    [ "$tags" = "tv,bt709,bt709,bt709" ] || fail "$size: colour tags (range, matrix, transfer, primaries) $tags"
+  done
   ;;
 
 failing)
