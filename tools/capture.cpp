@@ -1,8 +1,9 @@
 // drmorvel-capture: renders the show offline and deterministically, through
 // the code the show itself runs (asset loading, the frame's matrices, the
 // scene schedule, the overlay, the music engine), to PNG files, or with
-// --video to one MP4 file encoded by ffmpeg while the frames are rendered,
-// or with --sheet to one contact sheet of labelled thumbnails.
+// --video to one MP4 file or one lossless master encoded by ffmpeg while the
+// frames are rendered, or with --sheet to one contact sheet of labelled
+// thumbnails.
 //
 // Frame k stands at show time k / fps. The show clock reads
 // floor(k * 1000 / fps) milliseconds, and before the frame is drawn the
@@ -52,7 +53,8 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: drmorvel-capture [--size WxH] [--fps N] [--from S] [--to S] [--every K]\n"
-    "                        [--data DIR] (--out DIR | --video FILE.mp4 | --sheet FILE.png)\n"
+    "                        [--data DIR] (--out DIR | --video FILE.mp4|FILE.mkv | --sheet "
+    "FILE.png)\n"
     "  --size WxH        frame size in pixels (default 1024x768); the picture\n"
     "                    keeps its centred 4:3 viewport, with black bars\n"
     "  --fps N           frames per second of show time (default 60)\n"
@@ -63,10 +65,12 @@ constexpr char kUsage[] =
     "  --out DIR         where frame-NNNNNN.png, frames.tsv and audio.wav go\n"
     "  --video FILE.mp4  one H.264 + AAC video with the sound, made by ffmpeg\n"
     "                    (width and height even)\n"
+    "  --video FILE.mkv  a lossless master instead: FFV1 (RGB) + FLAC in Matroska\n"
     "  --sheet FILE.png  one contact sheet of the frames as thumbnails in order,\n"
     "                    each labelled with its time and song position (order:row)\n"
     "Exit status: 0 done, 1 no usable module, 2 bad options or files,\n"
-    "3 no OpenGL context, 4 ffmpeg missing or failed, 130 interrupted.\n";
+    "3 no OpenGL context, 4 ffmpeg or its encoder missing, or ffmpeg failed,\n"
+    "130 interrupted.\n";
 
 constexpr int kRate = 44100;       // the 16-bit device's rate
 constexpr int kMaxSide = 4096;     // the largest frame side, in pixels
@@ -165,11 +169,13 @@ int parse(int argc, char** argv, Options& o) {
     }
   }
   if ((o.out != nullptr) + (o.video != nullptr) + (o.sheet != nullptr) != 1)
-    return usage("give one of --out DIR, --video FILE.mp4 and --sheet FILE.png");
+    return usage("give one of --out DIR, --video FILE.mp4, --video FILE.mkv and --sheet FILE.png");
+  if (o.video && video_kind(o.video) == VideoKind::unknown)
+    return usage("--video takes a name ending in .mp4 (H.264 + AAC) or .mkv (lossless master)");
   if (o.video && o.every != 1) return usage("--every does not apply to --video");
-  // The encoder's 4:2:0 colour planes are half the picture's size each way.
-  if (o.video && (o.width % 2 != 0 || o.height % 2 != 0))
-    return usage("--video needs an even width and height");
+  // The MP4's 4:2:0 colour planes are half the picture's size each way.
+  if (o.video && video_kind(o.video) == VideoKind::mp4 && (o.width % 2 != 0 || o.height % 2 != 0))
+    return usage("--video FILE.mp4 needs an even width and height");
   if (o.to >= 0 && o.from > o.to) return usage("--from lies after --to");
   if (o.out && o.to >= 0 &&
       !wav_holds(2 * static_cast<uint64_t>(sound_until(last_frame(o), o.fps))))
