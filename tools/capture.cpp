@@ -11,8 +11,10 @@
 // floor(k * 44100 / fps), so every player tick whose audio starts at or
 // before that time has run: the song position and the clock agree with the
 // sound exactly as they would if the audio device were the clock. Every
-// frame from 0 is drawn, since the overlay and the schedule keep state from
-// frame to frame; only the frames asked for are read back and written.
+// frame from 0 is run, since the overlay, the schedule and the effects keep
+// state from frame to frame, but only the frames asked for are drawn, read
+// back and written: the others make their calls without drawing
+// (draw_gate.h).
 //
 // A video holds frames first..last and the sound of their display time:
 // samples floor(first * 44100 / fps) up to floor((last + 1) * 44100 / fps),
@@ -370,9 +372,10 @@ void show_progress(Progress& progress, int64_t k, int64_t last, int32_t p, int32
   progress_update(progress, state);
 }
 
-// Draws every frame from 0 as the show would, pulling the sound ahead of
-// each, up to --to's last frame or the frame that ends the show. Returns 0
-// or the exit status, with the reason in c.why.
+// Runs every frame from 0 as the show would, pulling the sound ahead of
+// each, up to --to's last frame or the frame that ends the show; those not
+// written make their calls without drawing. Returns 0 or the exit status,
+// with the reason in c.why.
 int render_frames(Capture& c) {
   const Options& o = c.o;
   const int64_t first = first_frame(o);
@@ -403,9 +406,11 @@ int render_frames(Capture& c) {
       break;
     }
 
-    // The frames before the first one asked for only carry the show's
-    // state up to it: every call is made, but nothing is drawn.
-    draw_gate_set(k >= first);
+    // The frames not written (before the first one asked for, and between
+    // those --every keeps) only carry the show's state on: every call is
+    // made, but nothing is drawn.
+    const bool kept = k >= first && (k - first) % o.every == 0;
+    draw_gate_set(kept);
     const auto p = static_cast<uint32_t>(pt_position());
     begin_frame();
     draw_schedule(p, origins);
@@ -414,7 +419,7 @@ int render_frames(Capture& c) {
     if (c.tsv)
       std::fprintf(c.tsv, "%lld\t%.6f\t%d\n", static_cast<long long>(k),
                    static_cast<double>(k) / o.fps, static_cast<int32_t>(p));
-    if (k >= first && (k - first) % o.every == 0) {
+    if (kept) {
       status = keep_frame(c, k, static_cast<int32_t>(p));
       if (status != 0) break;
     }
