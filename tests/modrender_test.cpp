@@ -249,6 +249,10 @@ TEST_F(ModRender, BadOptionsOfEitherToolPrintUsageAndGiveStatusTwo) {
         "--from 1.5 --to 1.49" + out, "--size 63x48 --to 1" + video, "--size 64x47 --to 1" + video,
         "--every 2 --to 1" + video})
     cases.push_back({capture_path, args});
+  // A video's kind comes from its extension; an MP4's colour planes need even sides.
+  for (const char* video : {"show.avi", "show", "show.mp4.part", "show.", ".mkv/show"})
+    cases.push_back({capture_path, "--to 1 --video '" + out_dir + "/" + video + "'"});
+  cases.push_back({capture_path, "--to 1 --size 65x48 --video '" + out_dir + "/show.mp4'"});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.tool) + " " + c.args);
