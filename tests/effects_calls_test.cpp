@@ -276,9 +276,9 @@ TEST(BlobFieldCalls, CubeFieldDrawsBorderCellsAndSetsLightsWhenEmpty) {
 }
 
 // A cell's corners as offsets along i, j, k, and the corners of its edges.
-constexpr int corner_offsets[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+constexpr int kCornerOffsets[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
                                       {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
-constexpr int edge_corners[12][2] = {{0, 1}, {1, 2}, {3, 2}, {0, 3}, {4, 5}, {5, 6},
+constexpr int kEdgeCorners[12][2] = {{0, 1}, {1, 2}, {3, 2}, {0, 3}, {4, 5}, {5, 6},
                                      {7, 6}, {4, 7}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
 
 using Side = std::pair<int, int>;  // two edge numbers, the smaller first
@@ -309,21 +309,21 @@ std::set<Side> open_sides(int index) {
 // The corner at the given offsets along i, j, k.
 int corner_at(int i, int j, int k) {
   for (int c = 0; c < 8; ++c)
-    if (corner_offsets[c][0] == i && corner_offsets[c][1] == j && corner_offsets[c][2] == k)
+    if (kCornerOffsets[c][0] == i && kCornerOffsets[c][1] == j && kCornerOffsets[c][2] == k)
       return c;
   return -1;
 }
 
 // Corner c moved onto the cell's face at offset `at` along axis.
 int on_face(int c, int axis, int at) {
-  int o[3] = {corner_offsets[c][0], corner_offsets[c][1], corner_offsets[c][2]};
+  int o[3] = {kCornerOffsets[c][0], kCornerOffsets[c][1], kCornerOffsets[c][2]};
   o[axis] = at;
   return corner_at(o[0], o[1], o[2]);
 }
 
 bool edge_in_face(int edge, int axis, int at) {
-  return corner_offsets[edge_corners[edge][0]][axis] == at &&
-         corner_offsets[edge_corners[edge][1]][axis] == at;
+  return kCornerOffsets[kEdgeCorners[edge][0]][axis] == at &&
+         kCornerOffsets[kEdgeCorners[edge][1]][axis] == at;
 }
 
 // Where the row's surface ends on the face at offset `at` along axis, named
@@ -332,9 +332,9 @@ bool edge_in_face(int edge, int axis, int at) {
 std::set<Side> face_cut(int index, int axis, int at) {
   auto near_edge = [axis](int edge) {
     const Side ends =
-        side_of(on_face(edge_corners[edge][0], axis, 0), on_face(edge_corners[edge][1], axis, 0));
+        side_of(on_face(kEdgeCorners[edge][0], axis, 0), on_face(kEdgeCorners[edge][1], axis, 0));
     for (int e = 0; e < 12; ++e)
-      if (side_of(edge_corners[e][0], edge_corners[e][1]) == ends) return e;
+      if (side_of(kEdgeCorners[e][0], kEdgeCorners[e][1]) == ends) return e;
     return -1;
   };
   std::set<Side> out;
@@ -349,7 +349,7 @@ std::set<Side> face_cut(int index, int axis, int at) {
 int face_corners(int index, int axis, int at) {
   int bits = 0;
   for (int c = 0; c < 8; ++c)
-    if (corner_offsets[c][axis] == 0) bits |= ((index >> on_face(c, axis, at)) & 1) << c;
+    if (kCornerOffsets[c][axis] == 0) bits |= ((index >> on_face(c, axis, at)) & 1) << c;
   return bits;
 }
 
@@ -357,7 +357,7 @@ TEST(CubeTriangleTable, RowsUseExactlyTheCrossedEdges) {
   for (int index = 0; index < 256; ++index) {
     std::set<int> crossed, used;
     for (int e = 0; e < 12; ++e)
-      if (((index >> edge_corners[e][0]) & 1) != ((index >> edge_corners[e][1]) & 1))
+      if (((index >> kEdgeCorners[e][0]) & 1) != ((index >> kEdgeCorners[e][1]) & 1))
         crossed.insert(e);
     int length = 0;
     while (length < 15 && CubeTriangleTable[index][length] >= 0) ++length;
@@ -408,22 +408,22 @@ TEST(CubeTriangleTable, EveryFaceIsCutByItsOwnCornersAlone) {
 // triangle side away from the grid's border is shared by exactly two
 // triangles, so the surface is closed wherever it does not leave the grid.
 TEST(CubeTriangleTable, TheBandsSurfaceHasNoOpenSidesInsideTheGrid) {
-  constexpr int cells = blob_grid_size - 1;
+  constexpr int cells = kBlobGridSize - 1;
   // A grid edge: its first grid point and the axis it runs along.
   auto grid_edge = [](int i, int j, int k, int edge) {
-    const int* from = corner_offsets[edge_corners[edge][0]];
-    const int* to = corner_offsets[edge_corners[edge][1]];
+    const int* from = kCornerOffsets[kEdgeCorners[edge][0]];
+    const int* to = kCornerOffsets[kEdgeCorners[edge][1]];
     const int axis = from[0] != to[0] ? 0 : (from[1] != to[1] ? 1 : 2);
-    return (((i + from[0]) * blob_grid_size + j + from[1]) * blob_grid_size + k + from[2]) * 3 +
+    return (((i + from[0]) * kBlobGridSize + j + from[1]) * kBlobGridSize + k + from[2]) * 3 +
            axis;
   };
   // Whether both grid edges lie in one of the grid's six border planes.
   auto on_border = [](int a, int b) {
     for (int axis = 0; axis < 3; ++axis)
-      for (int at : {0, blob_grid_size - 1}) {
+      for (int at : {0, kBlobGridSize - 1}) {
         auto in_plane = [&](int e) {
-          const int point[3] = {e / 3 / (blob_grid_size * blob_grid_size),
-                                e / 3 / blob_grid_size % blob_grid_size, e / 3 % blob_grid_size};
+          const int point[3] = {e / 3 / (kBlobGridSize * kBlobGridSize),
+                                e / 3 / kBlobGridSize % kBlobGridSize, e / 3 % kBlobGridSize};
           return e % 3 != axis && point[axis] == at;
         };
         if (in_plane(a) && in_plane(b)) return true;
@@ -440,7 +440,7 @@ TEST(CubeTriangleTable, TheBandsSurfaceHasNoOpenSidesInsideTheGrid) {
         for (int k = 0; k < cells; ++k) {
           int index = 0;
           for (int c = 0; c < 8; ++c) {
-            const int* o = corner_offsets[c];
+            const int* o = kCornerOffsets[c];
             if (BlobField[i + o[0]][j + o[1]][k + o[2]] > iso_level) index |= 1 << c;
           }
           const std::int32_t* row = CubeTriangleTable[index];
@@ -606,7 +606,7 @@ TEST(TwistedTubeCalls, AnglesAndFirstSection) {
   EXPECT_FLOAT_EQ(colours[(30 * 4 + 2) * 2].v[2], 0.5f);
 
   compute_twist_angles(0.0f);
-  for (int i = 0; i < twist_section_count; ++i)
+  for (int i = 0; i < kTwistSectionCount; ++i)
     EXPECT_NEAR(twist_angles[i], std::cos(0.2 * i) + 0.05 * i, 1e-5) << i;
   compute_twist_angles(2.0f);
   const double b = std::sin(2.1), c = std::sin(2.0 + b);

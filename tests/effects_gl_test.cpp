@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr int view_w = 128;
-constexpr int view_h = 96;
+constexpr int kViewWidth = 128;
+constexpr int kViewHeight = 96;
 
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
@@ -33,7 +33,7 @@ class GlContext : public ::testing::Environment {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    window = SDL_CreateWindow("effects test", 0, 0, view_w, view_h,
+    window = SDL_CreateWindow("effects test", 0, 0, kViewWidth, kViewHeight,
                               SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     ASSERT_NE(window, nullptr) << SDL_GetError();
     context = SDL_GL_CreateContext(window);
@@ -84,7 +84,7 @@ class GlContext : public ::testing::Environment {
 // The frame's starting state: the show's projection, the model view at
 // z = -3, texturing on, depth test and blending off, cleared buffers.
 void start_frame(float grey = 0.0f) {
-  glViewport(0, 0, view_w, view_h);
+  glViewport(0, 0, kViewWidth, kViewHeight);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glFrustum(-1.33, 1.33, -1, 1, 3, 1000);
@@ -102,15 +102,15 @@ void start_frame(float grey = 0.0f) {
 }
 
 std::vector<Rgb> read_frame() {
-  std::vector<unsigned char> bytes(view_w * view_h * 3);
-  glReadPixels(0, 0, view_w, view_h, GL_RGB, GL_UNSIGNED_BYTE, bytes.data());
-  std::vector<Rgb> out(view_w * view_h);
+  std::vector<unsigned char> bytes(kViewWidth * kViewHeight * 3);
+  glReadPixels(0, 0, kViewWidth, kViewHeight, GL_RGB, GL_UNSIGNED_BYTE, bytes.data());
+  std::vector<Rgb> out(kViewWidth * kViewHeight);
   for (std::size_t n = 0; n < out.size(); ++n)
     out[n] = {bytes[3 * n], bytes[3 * n + 1], bytes[3 * n + 2]};
   return out;
 }
 
-Rgb pixel(const std::vector<Rgb>& frame, int x, int y) { return frame[y * view_w + x]; }
+Rgb pixel(const std::vector<Rgb>& frame, int x, int y) { return frame[y * kViewWidth + x]; }
 
 bool enabled(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
 
@@ -297,9 +297,9 @@ float column_motion(double t, double dt) {
       if (std::fabs(p.second - y) < std::fabs(best.second - y)) best = p;
     return best;
   };
-  const auto first = nearest(a, view_h / 2.0f);
+  const auto first = nearest(a, kViewHeight / 2.0f);
   const auto second = nearest(b, first.second);
-  EXPECT_GT(first.first, view_w / 2.0f) << "the column stands on the right";
+  EXPECT_GT(first.first, kViewWidth / 2.0f) << "the column stands on the right";
   return second.second - first.second;
 }
 
@@ -432,14 +432,14 @@ TEST(TwistedTubeGl, StandsLeftWhateverTheCallerMatrix) {
 
   // The tube covers the left of the view more than the right.
   int left = 0, right = 0;
-  for (int y = 0; y < view_h; ++y)
-    for (int x = 0; x < view_w; ++x) {
+  for (int y = 0; y < kViewHeight; ++y)
+    for (int x = 0; x < kViewWidth; ++x) {
       const Rgb p = pixel(plain, x, y);
       if (p.r == 128 && p.g == 128 && p.b == 128) continue;
-      (x < view_w / 2 ? left : right) += 1;
+      (x < kViewWidth / 2 ? left : right) += 1;
     }
   EXPECT_GT(left, right);
-  EXPECT_GT(left, view_w * view_h / 4);
+  EXPECT_GT(left, kViewWidth * kViewHeight / 4);
   clear_twist_angles();
   expect_no_gl_error();
 }

@@ -26,14 +26,14 @@ constexpr CellEdge EdgeTable[12] = {
     {0, 4, {0, 0, -1}}, {1, 5, {1, 0, -1}}, {2, 6, {1, 1, -1}}, {3, 7, {0, 1, -1}},
 };
 
-constexpr int cells_per_axis = blob_grid_size - 1;
+constexpr int kCellsPerAxis = kBlobGridSize - 1;
 
 // One pass over all 15 x 15 x 15 cells inside one GL_TRIANGLES group.
 void draw_surface_pass() {
   glBegin(GL_TRIANGLES);
-  for (int i = 0; i < cells_per_axis; ++i)
-    for (int j = 0; j < cells_per_axis; ++j)
-      for (int k = 0; k < cells_per_axis; ++k) {
+  for (int i = 0; i < kCellsPerAxis; ++i)
+    for (int j = 0; j < kCellsPerAxis; ++j)
+      for (int k = 0; k < kCellsPerAxis; ++k) {
         const float corners[8] = {
             BlobField[i][j][k],
             BlobField[i + 1][j][k],
@@ -387,9 +387,9 @@ void draw_field_box() {
 
 void draw_field_points() {
   glBegin(GL_POINTS);
-  for (int i = 0; i < blob_grid_size; ++i)
-    for (int j = 0; j < blob_grid_size; ++j)
-      for (int k = 0; k < blob_grid_size; ++k)
+  for (int i = 0; i < kBlobGridSize; ++i)
+    for (int j = 0; j < kBlobGridSize; ++j)
+      for (int k = 0; k < kBlobGridSize; ++k)
         glVertex3f(field_scale[0] * static_cast<float>(i - 8),
                    field_scale[1] * static_cast<float>(j - 8),
                    field_scale[2] * static_cast<float>(k - 8));

@@ -12,7 +12,7 @@ inline void note(GlOp op, std::uint32_t e0 = 0, std::uint32_t e1 = 0, float a = 
   NullGlLog& log = null_gl_log;
   ++log.counts[static_cast<int>(op)];
   if (!log.recording) return;
-  if (log.size == null_gl_capacity) {
+  if (log.size == kNullGlCapacity) {
     ++log.dropped;
     return;
   }

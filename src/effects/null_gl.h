@@ -41,14 +41,14 @@ struct GlCall {
   float v[4];
 };
 
-constexpr std::uint32_t null_gl_capacity = 1u << 18;
+constexpr std::uint32_t kNullGlCapacity = 1u << 18;
 
 struct NullGlLog {
   std::uint64_t counts[static_cast<int>(GlOp::count)];
   bool recording;
   std::uint32_t size;     // recorded calls
   std::uint32_t dropped;  // calls past the capacity, not recorded
-  GlCall calls[null_gl_capacity];
+  GlCall calls[kNullGlCapacity];
 };
 
 extern NullGlLog null_gl_log;
