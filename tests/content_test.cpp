@@ -59,9 +59,9 @@ TEST_F(Music, PassesTheLastPositionAfterAboutTwoAndAHalfMinutes) {
 
 TEST_F(Music, EveryPulseAndFlashLandsOnADrumHit) {
   auto is_drum = [](const NoteCell& c) { return (c.sample == 1 || c.sample == 2) && c.note <= 83; };
-  for (const int16_t* p = pulse_positions; *p != -1; ++p)
+  for (const int16_t* p = kPulsePositions; *p != -1; ++p)
     EXPECT_TRUE(std::any_of(row_at(*p), row_at(*p) + 4, is_drum)) << "pulse at " << *p;
-  for (const int16_t* p = flash_positions; *p != -1; ++p)
+  for (const int16_t* p = kFlashPositions; *p != -1; ++p)
     EXPECT_TRUE(std::any_of(row_at(*p), row_at(*p) + 4, is_drum)) << "flash at " << *p;
 }
 

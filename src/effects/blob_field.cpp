@@ -3,6 +3,8 @@
 #include "effects/effects_internal.h"
 
 #include <GL/gl.h>
+
+#include <algorithm>
 #include <cmath>
 
 float BlobField[kBlobGridSize][kBlobGridSize][kBlobGridSize];
@@ -23,14 +25,12 @@ constexpr GLfloat kLight0Position[4] = {1.0f, 1.0f, -100.0f, 0.0f};
 constexpr GLfloat kLight1Diffuse[4] = {0.0f, 1.0f, 1.0f, 1.0f};
 constexpr GLfloat kLight1Position[4] = {-1.0f, -1.0f, 100.0f, 0.0f};
 
-float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
-
 // 1 inside radius sqrt(3), falling to 0 at radius sqrt(33).
 float blob_contribution(float i, float j, float k, const float centre[3]) {
   const float dx = i - centre[0];
   const float dy = j - centre[1];
   const float dz = k - centre[2];
-  return clamp01(1.1f - (dx * dx + dy * dy + dz * dz) / 30.0f);
+  return std::clamp(1.1f - (dx * dx + dy * dy + dz * dz) / 30.0f, 0.0f, 1.0f);
 }
 
 // One cube corner; sx, sy, sz pick the sign of the half size on each axis.
@@ -74,7 +74,7 @@ void compute_blob_field(float x) {
         const float fk = static_cast<float>(k);
         const float sum = blob_contribution(fi, fj, fk, b1) + blob_contribution(fi, fj, fk, b2) +
                           blob_contribution(fi, fj, fk, b3);
-        BlobField[i][j][k] = clamp01(sum * 0.1f) * 10.0f;
+        BlobField[i][j][k] = std::clamp(sum * 0.1f, 0.0f, 1.0f) * 10.0f;
       }
 }
 

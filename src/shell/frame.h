@@ -12,8 +12,10 @@ constexpr int kShowWidth = 1024;
 constexpr int kShowHeight = 768;
 // The show ends after the frame whose closing position read exceeds this.
 constexpr uint32_t kLastShowPosition = 1920;
-// The wait for the music ends once the position is this or less.
-constexpr uint32_t kFirstRowPosition = 100;
+// The start-up's wait for the music: it ends once the position, taken
+// unsigned, is this or less, which the first player tick brings (-37 before
+// it lies far above).
+constexpr uint32_t kMusicStartedThreshold = 100;
 
 // The exit test of a frame, on its closing position read: true once the
 // song has passed kLastShowPosition. That frame is still presented; 1920

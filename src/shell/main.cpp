@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   do {
     (void)pt_position();  // read twice per pass, like a frame; only the second read counts
     position = static_cast<uint32_t>(pt_position());
-  } while (position > kFirstRowPosition);
+  } while (position > kMusicStartedThreshold);
   (void)show_clock();  // show time 0 is the start of the song
   const Uint32 window_id = SDL_GetWindowID(window);
   ScheduleOrigins origins;

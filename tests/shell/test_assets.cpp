@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "assets/picture.h"
 #include "assets/module_file.h"
 #include "datagen.h"
 #include "gl_context.h"

@@ -212,10 +212,10 @@ TEST(OverlayTables, PicturesPulsesAndFlashes) {
   };
   constexpr Range kPictures[] = {{0, 3, -1},  {4, 6, 3},   {7, 8, 0},
                                  {9, 10, -1}, {11, 12, 1}, {13, 19, -1}};
-  ASSERT_EQ(std::size(picture_by_hundred), 20u);
+  ASSERT_EQ(std::size(kPictureByHundred), 20u);
   for (const Range& r : kPictures)
     for (int h = r.first_hundred; h <= r.last_hundred; ++h)
-      EXPECT_EQ(picture_by_hundred[h], r.picture) << "positions " << h * 100;
+      EXPECT_EQ(kPictureByHundred[h], r.picture) << "positions " << h * 100;
   const std::vector<int> pulses = {400,  407,  409,  416,  427,  432,  439,  441,  448,  500,  507,
                                    509,  516,  527,  700,  716,  732,  748,  800,  816,  832,  848,
                                    900,  916,  932,  948,  1000, 1016, 1032, 1048, 1100, 1116, 1132,
@@ -229,8 +229,8 @@ TEST(OverlayTables, PicturesPulsesAndFlashes) {
                                     1748, 1800, 1816, 1832, 1848, -1};
   EXPECT_EQ(pulses.size(), 63u);
   EXPECT_EQ(flashes.size(), 46u);
-  EXPECT_EQ(std::vector<int>(std::begin(pulse_positions), std::end(pulse_positions)), pulses);
-  EXPECT_EQ(std::vector<int>(std::begin(flash_positions), std::end(flash_positions)), flashes);
+  EXPECT_EQ(std::vector<int>(std::begin(kPulsePositions), std::end(kPulsePositions)), pulses);
+  EXPECT_EQ(std::vector<int>(std::begin(kFlashPositions), std::end(kFlashPositions)), flashes);
 }
 
 }  // namespace

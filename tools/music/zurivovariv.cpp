@@ -518,7 +518,7 @@ struct Arrangement {
 // the patterns say. Patterns are shared between orders, so this is done per
 // order.
 void land_cues_on_drums(Arrangement& arrangement) {
-  for (const int16_t* cues : {pulse_positions, flash_positions})
+  for (const int16_t* cues : {kPulsePositions, kFlashPositions})
     for (const int16_t* p = cues; *p != -1; ++p)
       force_hit(arrangement.patterns[arrangement.order[*p / 100]], *p % 100);
 }
