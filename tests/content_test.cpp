@@ -9,6 +9,7 @@
 
 #include "art/pictures.h"
 #include "assets/module_file.h"
+#include "load_module.h"
 #include "music/zurivovariv.h"
 #include "player/player.h"
 #include "shell/overlay.h"
@@ -21,12 +22,10 @@ class Music : public ::testing::Test {
   void SetUp() override {
     bytes = compose_zurivovariv();
     ASSERT_LE(bytes.size(), kModuleBufferSize);
-    std::memset(module_buffer, 0, kModuleBufferSize);
-    std::memcpy(module_buffer, bytes.data(), bytes.size());
     ASSERT_EQ(snd_open_offline(kSound16Bit), 1);
     snd_pacing_init(50);
     pacing.tick_remainder = 0;
-    ASSERT_EQ(pt_load(module_buffer, kModuleBufferSize), 1);
+    ASSERT_EQ(load_module_image(bytes), 1);
   }
 
   // Cells of the row the song plays at this position (order * 100 + row).
@@ -120,10 +119,10 @@ TEST(Pictures, SevenDistinctPicturesInTableOrder) {
   bool odd_width = false;
   for (size_t i = 0; i < pictures.size(); ++i) {
     EXPECT_EQ(pictures[i].name, kPictureFiles[i]);
-    EXPECT_EQ(pictures[i].rgb.size(),
+    EXPECT_EQ(pictures[i].pixels.size(),
               static_cast<size_t>(pictures[i].width) * pictures[i].height * 3);
     odd_width = odd_width || (pictures[i].width * 3) % 4 != 0;
-    for (size_t j = 0; j < i; ++j) EXPECT_NE(pictures[i].rgb, pictures[j].rgb);
+    for (size_t j = 0; j < i; ++j) EXPECT_NE(pictures[i].pixels, pictures[j].pixels);
   }
   EXPECT_TRUE(odd_width) << "one picture's rows must not be a multiple of four bytes";
 }
@@ -131,7 +130,7 @@ TEST(Pictures, SevenDistinctPicturesInTableOrder) {
 double mean_brightness(const Picture& p, int y0, int y1) {
   double sum = 0;
   for (int y = y0; y < y1; ++y)
-    for (int x = 0; x < p.width * 3; ++x) sum += p.rgb[static_cast<size_t>(y) * p.width * 3 + x];
+    for (int x = 0; x < p.width * 3; ++x) sum += p.pixels[static_cast<size_t>(y) * p.width * 3 + x];
   return sum / ((y1 - y0) * p.width * 3.0 * 255.0);
 }
 
@@ -159,12 +158,12 @@ TEST(Pictures, TextCarriesOneLineInEachQuarter) {
 // The program's icon: a tile with transparent corners and the emblem at its
 // centre, painted alike at every size.
 TEST(Icon, IsAnOpaqueTileWithClearCornersAndTheSameEmblemAtEverySize) {
-  const Icon big = paint_icon(256), small = paint_icon(48);
-  for (const Icon* icon : {&big, &small}) {
-    const int s = icon->size;
-    ASSERT_EQ(icon->rgba.size(), static_cast<size_t>(s) * s * 4);
+  const Picture big = paint_icon(256), small = paint_icon(48);
+  for (const Picture* icon : {&big, &small}) {
+    const int s = icon->width;
+    ASSERT_EQ(icon->pixels.size(), static_cast<size_t>(s) * s * 4);
     auto at = [&](int x, int y, int c) {
-      return icon->rgba[(static_cast<size_t>(y) * s + x) * 4 + c];
+      return icon->pixels[(static_cast<size_t>(y) * s + x) * 4 + c];
     };
     for (int corner : {0, s - 1}) {
       EXPECT_EQ(at(corner, 0, 3), 0) << s;
@@ -185,8 +184,8 @@ TEST(Icon, IsAnOpaqueTileWithClearCornersAndTheSameEmblemAtEverySize) {
         int n = 0;
         for (int yy = y * 256 / 48; yy < (y + 1) * 256 / 48; ++yy)
           for (int xx = x * 256 / 48; xx < (x + 1) * 256 / 48; ++xx, ++n)
-            sum += big.rgba[(static_cast<size_t>(yy) * 256 + xx) * 4 + c];
-        diff += std::abs(sum / n - small.rgba[(static_cast<size_t>(y) * 48 + x) * 4 + c]);
+            sum += big.pixels[(static_cast<size_t>(yy) * 256 + xx) * 4 + c];
+        diff += std::abs(sum / n - small.pixels[(static_cast<size_t>(y) * 48 + x) * 4 + c]);
       }
   EXPECT_LT(diff / (48 * 48 * 4), 12.0);
 }

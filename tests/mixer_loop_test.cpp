@@ -22,6 +22,7 @@
 #include <cstring>
 #include <vector>
 
+#include "noise.h"
 #include "sound/sound.h"
 
 namespace {
@@ -49,9 +50,10 @@ void plain_mix_voice(Voice& v, int32_t* buffer, int n, int a) {
   }
 }
 
+// The generator's next state, kept in seed.
 uint32_t next(uint32_t& seed) {
-  seed = seed * 1664525u + 1013904223u;
-  return seed;
+  Noise source{seed};
+  return seed = source.next();
 }
 
 bool same_voice(const Voice& x, const Voice& y) {

@@ -1,31 +1,31 @@
 // Sample waveforms and a busy song for the tests, the fuzz seeds and the
-// benchmarks, written with the module writer.
+// benchmarks, written with the module builder.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "assets/module_writer.h"
+#include "module.h"
+#include "noise.h"
 
 // A sine of the given length with `periods` whole cycles, at the given peak.
 inline std::vector<int8_t> sine_wave(size_t length, int periods, int peak = 100) {
   std::vector<int8_t> d(length);
   for (size_t i = 0; i < length; ++i)
-    d[i] =
-        static_cast<int8_t>(std::lround(peak * std::sin(6.283185307179586 * periods * i / length)));
+    d[i] = static_cast<int8_t>(
+        std::lround(peak * std::sin(2 * std::numbers::pi * periods * i / length)));
   return d;
 }
 
-// A deterministic noise burst (a 32-bit linear congruential generator).
+// A deterministic noise burst.
 inline std::vector<int8_t> noise(size_t length, uint32_t seed) {
   std::vector<int8_t> d(length);
-  for (size_t i = 0; i < length; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    d[i] = static_cast<int8_t>(seed >> 24);
-  }
+  Noise source{seed};
+  for (int8_t& b : d) b = source.next_byte();
   return d;
 }
 

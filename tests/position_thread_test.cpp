@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "assets/module_file.h"
+#include "load_module.h"
 #include "module_builder.h"
 #include "player/player.h"
 #include "sound/sound.h"
@@ -47,12 +48,10 @@ std::vector<uint8_t> restless_song() {
 }
 
 void load(const std::vector<uint8_t>& file) {
-  std::memset(module_buffer, 0, kModuleBufferSize);
-  std::memcpy(module_buffer, file.data(), file.size());
   pacing.tick_remainder = 0;
   snd_open_offline(kSound16Bit);
   snd_pacing_init(50);
-  ASSERT_EQ(pt_load(module_buffer, kModuleBufferSize), 1);
+  ASSERT_EQ(load_module_image(file), 1);
 }
 
 std::vector<int32_t> published;

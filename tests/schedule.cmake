@@ -8,7 +8,7 @@ gtest_discover_tests(schedule_steps_test)
 
 # In a real context: offscreen EGL on Mesa's software rasteriser, no display.
 add_executable(schedule_gl_test shell/schedule_gl_test.cpp)
-target_link_libraries(schedule_gl_test PRIVATE drmorvel_show drmorvel_gl_target drmorvel_datagen
+target_link_libraries(schedule_gl_test PRIVATE drmorvel_test_support drmorvel_show drmorvel_gl_target drmorvel_datagen
                       GTest::gtest_main)
 target_compile_definitions(schedule_gl_test PRIVATE DRMORVEL_DATA_DIR="${DRMORVEL_DATA_DIR}")
 gtest_discover_tests(schedule_gl_test PROPERTIES LABELS gui ENVIRONMENT SDL_VIDEODRIVER=offscreen)

@@ -14,10 +14,10 @@ target_link_libraries(test-assets PRIVATE drmorvel_show drmorvel_datagen GTest::
 file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/assets-test-data)
 
 add_executable(test-overlay shell/test_overlay.cpp)
-target_link_libraries(test-overlay PRIVATE drmorvel_show drmorvel_datagen GTest::gtest_main)
+target_link_libraries(test-overlay PRIVATE drmorvel_test_support drmorvel_show drmorvel_datagen GTest::gtest_main)
 
 add_executable(test-datagen shell/test_datagen.cpp)
-target_link_libraries(test-datagen PRIVATE drmorvel_datagen GTest::gtest_main)
+target_link_libraries(test-datagen PRIVATE drmorvel_test_support drmorvel_datagen GTest::gtest_main)
 gtest_discover_tests(test-datagen)
 
 # One process per executable: the tests of one file share the GL library's

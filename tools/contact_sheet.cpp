@@ -116,5 +116,5 @@ int sheet_write(const char* path) {
     draw_text(picture, w, h, x0 + 1, y0 + sheet.thumb_height + 2, labels[i]);
   }
   // Small on disk: the sheet is written once and may be kept.
-  return write_png(path, picture, w, h, 9) ? 1 : 0;
+  return write_png(path, picture, w, h, 3, 9) ? 1 : 0;
 }

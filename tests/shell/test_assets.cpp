@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "assets/assets.h"
-#include "assets/picture.h"
 #include "assets/module_file.h"
+#include "assets/picture.h"
 #include "datagen.h"
 #include "gl_context.h"
 #include "player/player.h"
@@ -34,8 +34,8 @@ void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 // A picture in bands of 16 rows, red, green, blue, white, top to bottom:
 // bands as tall as a JPEG macroblock keep the colours pure.
-datagen::Picture striped(int width, int height) {
-  datagen::Picture p;
+Picture striped(int width, int height) {
+  Picture p;
   p.width = width;
   p.height = height;
   p.pixels.resize(static_cast<size_t>(width) * height * 3);
@@ -199,7 +199,7 @@ void write_data_set(bool with_module) {
   std::remove(data_path("tekstit.jpg").c_str());
   write_bytes(data_path("miehet.jpg"), encode_jpeg(test_picture(6, 5, 7, 3), 90));
   if (with_module)
-    write_bytes(data_path("zurivovariv.mod"), datagen::write_module(datagen::fast_test_song()));
+    write_bytes(data_path("zurivovariv.mod"), datagen::fast_test_song().build());
   else
     std::remove(data_path("zurivovariv.mod").c_str());
 }
@@ -278,7 +278,7 @@ TEST(LoadAssets, FaultyPicturesBecomeTexturesAndTheModuleIsLoaded) {
 
   // The module is in module_buffer (the loader rewrites the pattern cells in
   // place, the headers stay) with zeros after it, and the player took it.
-  const std::vector<uint8_t> module = datagen::write_module(datagen::fast_test_song());
+  const std::vector<uint8_t> module = datagen::fast_test_song().build();
   EXPECT_EQ(std::memcmp(module_buffer, module.data(), 1084), 0);
   EXPECT_EQ(module_buffer[module.size()], 0);
   EXPECT_EQ(module_buffer[kModuleBufferSize - 1], 0);

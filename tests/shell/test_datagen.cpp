@@ -9,9 +9,11 @@
 
 #include <jpeglib.h>
 
+#include "art/pictures.h"
 #include "assets/assets.h"
 #include "assets/module_file.h"
 #include "datagen.h"
+#include "load_module.h"
 #include "player/player.h"
 
 namespace {
@@ -20,9 +22,7 @@ namespace {
 // of ticks until the song position passes 1920, or -1 within max_ticks.
 long ticks_to_pass_1920(const std::vector<uint8_t>& bytes, long max_ticks) {
   EXPECT_LE(bytes.size(), kModuleBufferSize);
-  std::memset(module_buffer, 0, kModuleBufferSize);
-  std::memcpy(module_buffer, bytes.data(), bytes.size());
-  EXPECT_EQ(pt_load(module_buffer, kModuleBufferSize), 1) << song.error_text;
+  EXPECT_EQ(load_module_image(bytes), 1) << song.error_text;
   EXPECT_EQ(song.channel_count, 4u);
   for (long tick = 1; tick <= max_ticks; ++tick) {
     pt_play();
@@ -31,8 +31,8 @@ long ticks_to_pass_1920(const std::vector<uint8_t>& bytes, long max_ticks) {
   return -1;
 }
 
-long ticks_to_pass_1920(const datagen::Module& m, long max_ticks) {
-  return ticks_to_pass_1920(datagen::write_module(m), max_ticks);
+long ticks_to_pass_1920(const ModuleBuilder& m, long max_ticks) {
+  return ticks_to_pass_1920(m.build(), max_ticks);
 }
 
 TEST(GeneratedModules, PassPosition1920WhenTheShowAndTheTestsExpect) {
@@ -42,8 +42,8 @@ TEST(GeneratedModules, PassPosition1920WhenTheShowAndTheTestsExpect) {
   EXPECT_EQ(ticks_to_pass_1920(datagen::show_module(), 20000), 1221 * 6 + 1);
   EXPECT_EQ(ticks_to_pass_1920(datagen::fast_test_song(), 20000), 19 * 32 + 21 + 1);  // speed 1
   // The endless test set's song: four orders, looping.
-  datagen::Module m = datagen::fast_test_song();
-  m.orders.resize(4);
+  ModuleBuilder m = datagen::fast_test_song();
+  m.song_length = 4;
   EXPECT_EQ(ticks_to_pass_1920(m, 5000), -1);
 }
 
@@ -79,8 +79,8 @@ TEST(GeneratedPictures, SevenDistinctColourPicturesOneWithAnOddStride) {
   std::set<std::vector<uint8_t>> seen;
   bool unaligned_width = false;
   for (int i = 0; i < kPictureCount; ++i) {
-    const std::vector<uint8_t> jpeg = datagen::encode_jpeg(datagen::show_picture(i), 88);
-    EXPECT_EQ(jpeg, datagen::encode_jpeg(datagen::show_picture(i), 88)) << "not deterministic";
+    const std::vector<uint8_t> jpeg = datagen::encode_jpeg(paint_picture(i), 88);
+    EXPECT_EQ(jpeg, datagen::encode_jpeg(paint_picture(i), 88)) << "not deterministic";
     const Decoded d = decode(jpeg);
     EXPECT_EQ(d.components, 3) << kPictureFiles[i];
     EXPECT_GE(d.width, 64);

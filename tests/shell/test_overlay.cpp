@@ -13,6 +13,7 @@
 #include "assets/module_file.h"
 #include "datagen.h"
 #include "gl_context.h"
+#include "load_module.h"
 #include "player/player.h"
 #include "shell/frame.h"
 #include "shell/overlay.h"
@@ -43,14 +44,12 @@ class Overlay : public testing::Test {
     (void)show_clock();  // starts the clock at 1000 ms
     fake_ms = 11000;     // show time 10 s: a start time of 0.0 would mean idle
     // Speed 1 and 22 orders of one empty pattern: tick n plays row n - 1.
-    datagen::Module m;
-    m.patterns.resize(1);
-    m.patterns[0][0][0] = datagen::Cell{0, -1, 0xF, 1};
-    m.orders.assign(22, 0);
-    const std::vector<uint8_t> bytes = datagen::write_module(m);
-    std::memset(module_buffer, 0, kModuleBufferSize);
-    std::memcpy(module_buffer, bytes.data(), bytes.size());
-    ASSERT_EQ(pt_load(module_buffer, kModuleBufferSize), 1);
+    ModuleBuilder m;
+    m.unused_samples_from(1);
+    m.song_length = 22;
+    m.cell(0, 0, 0, 0, 0, 0xF, 1);
+    const std::vector<uint8_t> bytes = m.build();
+    ASSERT_EQ(load_module_image(bytes), 1);
   }
 
   void SetUp() override {

@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <string>
+#include <numbers>
 
-#include "assets/module_writer.h"
+#include "module.h"
+#include "noise.h"
 #include "shell/overlay.h"
 #include "sound/sound.h"
 
@@ -18,29 +19,16 @@ namespace {
 // ---- Module layout -------------------------------------------------------
 
 constexpr int kChannels = 4;
-constexpr int kRows = 64;
-constexpr int kNone = -1;
+constexpr int kRows = kRowsPerPattern;
+constexpr int kNone = ModuleBuilder::kNoNoteGiven;
 
-struct Cell {
-  int sample = 0;
-  int note = kNone;  // note index, kNone for none
-  int effect = 0;
-  int param = 0;
-};
+using Cell = ModuleBuilder::Note;
+using Pattern = ModuleBuilder::Pattern;
+using Sample = ModuleBuilder::Sample;
 
-struct Pattern {
-  Cell cells[kRows][kChannels];
-  Cell& at(int row, int channel) { return cells[row][channel]; }
-};
-
-struct Sample {
-  std::string name;
-  std::vector<int8_t> data;
-  int finetune = 0;
-  int volume = 64;
-  uint32_t loop_start = 0;   // bytes, even
-  uint32_t loop_length = 0;  // bytes, even; 0 for none
-};
+Cell& at(Pattern& p, int row, int channel) {
+  return p[static_cast<size_t>(row)][static_cast<size_t>(channel)];
+}
 
 // ---- Samples -------------------------------------------------------------
 
@@ -50,16 +38,7 @@ enum SampleId { kKick = 1, kSnare, kHat, kBass, kLead, kPad, kCrash };
 // hats and crash at note 48 (period 214, 16574 bytes per second).
 constexpr double kDrumRate = static_cast<double>(kAmigaClock) / PeriodTable[36];
 constexpr double kHatRate = static_cast<double>(kAmigaClock) / PeriodTable[48];
-constexpr double kPi = 3.14159265358979323846;
-
-// A small deterministic noise source.
-struct Noise {
-  uint32_t state;
-  double next() {
-    state = state * 1664525u + 1013904223u;
-    return static_cast<double>(state >> 8) / 8388608.0 - 1.0;
-  }
-};
+constexpr double kPi = std::numbers::pi;
 
 int8_t to_byte(double v) {
   return static_cast<int8_t>(std::clamp(static_cast<int>(std::lround(v)), -127, 127));
@@ -68,6 +47,15 @@ int8_t to_byte(double v) {
 std::vector<int8_t> even(std::vector<int8_t> d) {
   if (d.size() % 2) d.push_back(0);
   return d;
+}
+
+// A sample that plays once.
+Sample one_shot(const char* name, const std::vector<int8_t>& d, int volume) {
+  Sample s;
+  s.name = name;
+  s.data = even(d);
+  s.volume = static_cast<uint8_t>(volume);
+  return s;
 }
 
 Sample make_kick() {
@@ -82,7 +70,7 @@ Sample make_kick() {
     d.push_back(to_byte(112.0 * amp * std::sin(phase)));
   }
   d.back() = 0;
-  return Sample{"kick", even(d), 0, 64, 0, 0};
+  return one_shot("kick", d, 64);
 }
 
 Sample make_snare() {
@@ -93,14 +81,14 @@ Sample make_snare() {
   for (int i = 0; i < n; ++i) {
     const double t = i / kDrumRate;
     phase += 2.0 * kPi * 185.0 / kDrumRate;
-    const double raw = noise.next();
+    const double raw = noise.next_unit();
     low += 0.45 * (raw - low);
     const double body = 0.55 * std::sin(phase) * std::exp(-t * 30.0);
     const double rattle = (raw - 0.5 * low) * std::exp(-t * 16.0);
     d.push_back(to_byte(90.0 * (body + rattle)));
   }
   d.back() = 0;
-  return Sample{"snare", even(d), 0, 60, 0, 0};
+  return one_shot("snare", d, 60);
 }
 
 Sample make_hat(const char* name, double seconds, double decay, double level, uint32_t seed) {
@@ -110,13 +98,13 @@ Sample make_hat(const char* name, double seconds, double decay, double level, ui
   const int n = static_cast<int>(kHatRate * seconds);
   for (int i = 0; i < n; ++i) {
     const double t = i / kHatRate;
-    const double raw = noise.next();
+    const double raw = noise.next_unit();
     const double high = raw - prev;  // first difference: a bright, thin noise
     prev = raw;
     d.push_back(to_byte(level * 0.5 * high * std::exp(-t * decay)));
   }
   d.back() = 0;
-  return Sample{name, even(d), 0, 64, 0, 0};
+  return one_shot(name, d, 64);
 }
 
 // A looped single-cycle waveform: cycle bytes per period. The mixer plays a
@@ -129,9 +117,10 @@ Sample make_cycle(const char* name, int cycle, int cycles_before, double level, 
   const int total = cycle * (cycles_before + 1) + 2;
   for (int i = 0; i < total; ++i)
     d.push_back(to_byte(level * wave(static_cast<double>(i % cycle) / cycle)));
-  Sample s{name, even(d), finetune, volume, 0, 0};
-  s.loop_start = static_cast<uint32_t>(cycle * cycles_before);
-  s.loop_length = static_cast<uint32_t>(cycle);
+  Sample s = one_shot(name, d, volume);
+  s.finetune = static_cast<uint8_t>(finetune & 0x0F);
+  s.repeat_start = static_cast<uint16_t>(cycle * cycles_before / 2);  // words
+  s.repeat_length = static_cast<uint16_t>(cycle / 2);
   return s;
 }
 
@@ -242,7 +231,7 @@ int arpeggio(const Chord& chord) { return chord.minor ? kMinorArpeggio : kMajorA
 enum Drums { kNoDrums, kSparse, kHatsOnly, kBuild, kFull, kHalf };
 
 void put(Pattern& p, int row, int channel, int sample, int note, int effect = 0, int param = 0) {
-  p.at(row, channel) = Cell{sample, note, effect, param};
+  at(p, row, channel) = Cell{sample, note, effect, param};
 }
 
 void put_drum(Pattern& p, int row, int sample, int effect = 0, int param = 0) {
@@ -329,8 +318,8 @@ void write_lead(Pattern& p, const Bar* bars, int transpose = 0, int rows = kRows
         for (int r = row + 2; r < next && r < rows; ++r)
           put(p, r, kLeadChannel, 0, kNone, kVibrato, r == row + 2 ? 0x46 : 0x00);
       } else if (next - row == 2) {
-        p.at(row, kLeadChannel).effect = kExtended;
-        p.at(row, kLeadChannel).param = 0xC5;  // staccato: cut just before the next note
+        at(p, row, kLeadChannel).effect = kExtended;
+        at(p, row, kLeadChannel).param = 0xC5;  // staccato: cut just before the next note
       }
     }
   }
@@ -361,7 +350,7 @@ bool is_drum(const Cell& c) { return (c.sample == kKick || c.sample == kSnare) &
 
 // Makes sure a kick or snare sounds on the row; keeps a snare that is there.
 void force_hit(Pattern& p, int row) {
-  if (!is_drum(p.at(row, kDrumChannel))) put_drum(p, row, kKick);
+  if (!is_drum(at(p, row, kDrumChannel))) put_drum(p, row, kKick);
 }
 
 // ---- The sections --------------------------------------------------------
@@ -382,10 +371,10 @@ Pattern intro_pad() {
   Pattern p{};
   write_pad(p, kVerse, 0x10);
   for (int bar = 0; bar < 4; ++bar) {
-    Cell& first = p.at(bar * 16, kPadChannel);
+    Cell& first = at(p, bar * 16, kPadChannel);
     first.effect = kSetVolume;
     first.param = 0x06 + 0x06 * bar;
-    p.at(bar * 16 + 1, kPadChannel) = Cell{0, kNone, kArpeggio, arpeggio(kVerse[bar])};
+    at(p, bar * 16 + 1, kPadChannel) = Cell{0, kNone, kArpeggio, arpeggio(kVerse[bar])};
   }
   return p;
 }
@@ -454,7 +443,7 @@ Pattern verse_a() {
 
 // The same verse with the second melody.
 Pattern verse_b(Pattern p) {
-  for (int row = 0; row < kRows; ++row) p.at(row, kLeadChannel) = Cell{};
+  for (int row = 0; row < kRows; ++row) at(p, row, kLeadChannel) = Cell{};
   write_lead(p, kMelodyB);
   put_drum(p, 0, kKick);
   return p;
@@ -556,26 +545,13 @@ std::vector<uint8_t> compose_zurivovariv() {
 
   ModuleBuilder m("M.K.", kChannels);
   m.title = "zurivovariv";
-  for (size_t k = 0; k < samples.size(); ++k) {
-    const Sample& s = samples[k];
-    ModuleBuilder::Sample& slot = m.samples[k + 1];
-    slot.name = s.name;
-    slot.data = s.data;
-    slot.finetune = static_cast<uint8_t>(s.finetune & 0x0F);
-    slot.volume = static_cast<uint8_t>(s.volume);
-    slot.repeat_start = static_cast<uint16_t>(s.loop_length ? s.loop_start / 2 : 0);
-    slot.repeat_length = static_cast<uint16_t>(s.loop_length ? s.loop_length / 2 : 1);
-  }
+  for (size_t k = 0; k < samples.size(); ++k) m.samples[k + 1] = samples[k];
   m.unused_samples_from(static_cast<int>(samples.size()) + 1);
   m.song_length = static_cast<uint8_t>(arrangement.order.size());
   m.restart = 127;
   std::copy(arrangement.order.begin(), arrangement.order.end(), m.orders.begin());
   m.pattern_count = static_cast<int>(arrangement.patterns.size());
   for (size_t p = 0; p < arrangement.patterns.size(); ++p)
-    for (int row = 0; row < kRows; ++row)
-      for (int ch = 0; ch < kChannels; ++ch) {
-        const Cell& c = arrangement.patterns[p].cells[row][ch];
-        m.note(static_cast<int>(p), row, ch, c.sample, c.note, c.effect, c.param);
-      }
+    m.pattern(static_cast<int>(p), arrangement.patterns[p]);
   return m.build();
 }

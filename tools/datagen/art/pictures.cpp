@@ -8,12 +8,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 
 #include "font5x7.h"
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 struct Rgb {
   double r, g, b;
@@ -26,18 +25,18 @@ Rgb mix(Rgb a, Rgb b, double t) {
 class Canvas {
  public:
   Canvas(const char* name, int w, int h)
-      : pic_{name, w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 3)} {}
+      : pic_{name, w, h, 3, std::vector<uint8_t>(static_cast<size_t>(w) * h * 3)} {}
 
   int width() const { return pic_.width; }
   int height() const { return pic_.height; }
 
   Rgb get(int x, int y) const {
-    const uint8_t* p = &pic_.rgb[(static_cast<size_t>(y) * pic_.width + x) * 3];
+    const uint8_t* p = &pic_.pixels[(static_cast<size_t>(y) * pic_.width + x) * 3];
     return {p[0] / 255.0, p[1] / 255.0, p[2] / 255.0};
   }
   void set(int x, int y, Rgb c) {
     if (x < 0 || y < 0 || x >= pic_.width || y >= pic_.height) return;
-    uint8_t* p = &pic_.rgb[(static_cast<size_t>(y) * pic_.width + x) * 3];
+    uint8_t* p = &pic_.pixels[(static_cast<size_t>(y) * pic_.width + x) * 3];
     p[0] = to8(c.r);
     p[1] = to8(c.g);
     p[2] = to8(c.b);
@@ -155,7 +154,7 @@ std::vector<std::array<double, 2>> star(double cx, double cy, double outer, doub
                                         int points, double turn) {
   std::vector<std::array<double, 2>> pts;
   for (int i = 0; i < 2 * points; ++i) {
-    const double a = turn + i * kPi / points;
+    const double a = turn + i * std::numbers::pi / points;
     const double r = i % 2 ? inner : outer;
     pts.push_back({cx + r * std::sin(a), cy - r * std::cos(a)});
   }
@@ -169,7 +168,7 @@ Picture funkka() {
   Canvas cv(kPictureFiles[kFunkka], 512, 384);
   cv.paint([](double x, double y) {
     const double a = std::atan2(y - 0.78, x - 0.5);
-    const bool ray = std::fmod(a * 12 / kPi + 24, 2.0) < 1.0;
+    const bool ray = std::fmod(a * 12 / std::numbers::pi + 24, 2.0) < 1.0;
     const Rgb sky = mix(Rgb{0.35, 0.05, 0.45}, Rgb{0.95, 0.45, 0.1}, y);
     return ray ? sky : mix(sky, Rgb{1.0, 0.8, 0.3}, 0.35);
   });
@@ -221,13 +220,13 @@ Picture seventies_shadow() {
     const double r = 118 - i * 28;
     std::vector<std::array<double, 2>> outer, inner;
     for (int k = 0; k < 4; ++k) {
-      const double a = kPi / 4 + k * kPi / 2 + i * 0.2;
+      const double a = std::numbers::pi / 4 + k * std::numbers::pi / 2 + i * 0.2;
       outer.push_back({128 + r * std::cos(a), 128 + r * std::sin(a)});
     }
     cv.polygon(outer, colours[i]);
     const double r2 = r - 12;
     for (int k = 0; k < 4; ++k) {
-      const double a = kPi / 4 + k * kPi / 2 + i * 0.2;
+      const double a = std::numbers::pi / 4 + k * std::numbers::pi / 2 + i * 0.2;
       inner.push_back({128 + r2 * std::cos(a), 128 + r2 * std::sin(a)});
     }
     cv.polygon(inner, Rgb{0, 0, 0});
@@ -255,10 +254,11 @@ Picture morvelite() {
 
 // A bright eight-pointed star on black.
 Picture tahti() {
-  Canvas cv(kPictureFiles[kTahti], 250, 250);  // 250: a row of 750 bytes, not a multiple of four
+  Canvas cv(kPictureFiles[kTahti], 250,
+            250);  // 250: a row of 750 bytes, not a multiple of four
   cv.glow(125, 125, 30, Rgb{0.5, 0.4, 1.0}, 0.7);
   cv.polygon(star(125, 125, 118, 30, 8, 0), Rgb{1.0, 0.9, 0.5});
-  cv.polygon(star(125, 125, 80, 22, 8, kPi / 8), Rgb{1.0, 1.0, 0.95});
+  cv.polygon(star(125, 125, 80, 22, 8, std::numbers::pi / 8), Rgb{1.0, 1.0, 0.95});
   cv.glow(125, 125, 12, Rgb{1, 1, 1}, 0.8);
   return cv.take();
 }
@@ -323,9 +323,9 @@ Picture icon_picture(int size) {
 
 }  // namespace
 
-Icon paint_icon(int size) {
+Picture paint_icon(int size) {
   const Picture pic = icon_picture(size);
-  Icon icon{size, std::vector<uint8_t>(static_cast<size_t>(size) * size * 4)};
+  Picture icon{"icon", size, size, 4, std::vector<uint8_t>(static_cast<size_t>(size) * size * 4)};
   // A rounded square a little inside the edges, as desktop icons are drawn;
   // 4 x 4 samples per pixel give its border a soft edge.
   const double inset = size / 32.0, radius = size * 0.2;
@@ -341,8 +341,8 @@ Icon paint_icon(int size) {
           inside += dx * dx + dy * dy <= radius * radius;
         }
       const size_t i = static_cast<size_t>(y) * size + x;
-      std::copy_n(&pic.rgb[i * 3], 3, &icon.rgba[i * 4]);
-      icon.rgba[i * 4 + 3] = static_cast<uint8_t>((inside * 255 + 8) / 16);
+      std::copy_n(&pic.pixels[i * 3], 3, &icon.pixels[i * 4]);
+      icon.pixels[i * 4 + 3] = static_cast<uint8_t>((inside * 255 + 8) / 16);
     }
   return icon;
 }

@@ -1,12 +1,16 @@
-// Builds a 31-sample module image in code: title, sample headers, order
-// table, format tag, pattern cells and sample data, in the byte layout the
-// loader reads. The show's music, the data generator, the tests, the fuzz
-// seeds and the benchmarks all write their modules with it.
+// A 31-sample module described in code and written as the file image the
+// loader reads: title, sample headers, order table, format tag, pattern cells
+// and sample data. The one description of a module that the show's music, the
+// data generator, the tests, the fuzz seeds and the benchmarks write theirs
+// with; nothing in the show uses it.
 //
 //   ModuleBuilder m("M.K.", 4);
 //   m.sample(1, {0, 10, 20, -10}, 64);
 //   m.cell(0, 0, 0, 1, note_period(36), 0xC, 0x20);
 //   std::vector<uint8_t> image = m.build();
+//
+// A sample loops when its repeat length is more than one word; a repeat of
+// one word (two bytes) is the one mark of a sample that does not loop.
 #pragma once
 
 #include <algorithm>
@@ -31,9 +35,21 @@ struct ModuleBuilder {
     uint8_t finetune = 0;        // the whole header byte
     uint8_t volume = 64;         // the whole header byte
     uint16_t repeat_start = 0;   // words
-    uint16_t repeat_length = 1;  // words; 1 is the usual mark for no loop
+    uint16_t repeat_length = 1;  // words; 1: no loop
     std::string name;            // up to 22 bytes
   };
+  // A pattern cell as a tracker shows it: sample 0 and note kNoNoteGiven
+  // mean none. A whole pattern of them is written with pattern().
+  struct Note {
+    int sample = 0;
+    int note = kNoNoteGiven;  // 0..83: index into the finetune 0 period row
+    int effect = 0;
+    int param = 0;
+  };
+  static constexpr int kNoNoteGiven = -1;
+  // One pattern of a four-channel song as it is composed: 64 rows of four
+  // notes.
+  using Pattern = std::array<std::array<Note, 4>, kRowsPerPattern>;
   // One raw cell: sample 0..255, raw period 0..4095 (0: no note).
   struct Cell {
     int pattern, row, channel, sample, period, effect, param;
@@ -77,6 +93,16 @@ struct ModuleBuilder {
   ModuleBuilder& note(int pattern, int row, int channel, int sample, int note, int effect = 0,
                       int param = 0) {
     return cell(pattern, row, channel, sample, note < 0 ? 0 : note_period(note), effect, param);
+  }
+
+  // Writes a composed four-channel pattern as pattern `index`.
+  ModuleBuilder& pattern(int index, const Pattern& p) {
+    for (int row = 0; row < kRowsPerPattern; ++row)
+      for (int c = 0; c < 4; ++c) {
+        const Note& n = p[static_cast<size_t>(row)][static_cast<size_t>(c)];
+        note(index, row, c, n.sample, n.note, n.effect, n.param);
+      }
+    return *this;
   }
 
   int patterns() const {
