@@ -1,11 +1,13 @@
-// The frame loop's pieces that do not need the whole show running: the
-// window flags the command line chooses, the frame's projection, and the
-// handling of one event.
+// The frame loop's pieces: the window flags the command line chooses, the
+// frame's projection, one frame of the show as the show, the capture and the
+// band bench draw it, the offline clock, and the handling of one event.
 #pragma once
 
 #include <SDL.h>
 
 #include <cstdint>
+
+#include "shell/shell.h"
 
 constexpr char kShowCaption[] = "Dr Morvel by Quenlo";
 constexpr int kShowWidth = 1024;
@@ -24,6 +26,23 @@ constexpr uint32_t kMusicStartedThreshold = 100;
 constexpr bool show_has_ended(int32_t closing_position) {
   return static_cast<uint32_t>(closing_position) > kLastShowPosition;
 }
+
+// The offline clock of the tools that render the show frame by frame: player
+// tick n (from 1) starts at (n - 1) / 50 s of show time, and frame k stands
+// at k / fps s, so by frame k ticks 1 up to this one have started.
+constexpr int64_t ticks_started_by_frame(int64_t k, int fps) { return k * 50 / fps + 1; }
+
+// The song positions one frame read: the one it is drawn at and the closing
+// read that show_has_ended takes.
+struct FramePositions {
+  uint32_t drawn;  // taken unsigned, as the schedule compares it
+  int32_t closing;
+};
+
+// One frame of the show: reads the song position, begins the frame, draws
+// the scene band of that position and reads the position again. Presenting
+// the frame and its exit test are the caller's.
+FramePositions draw_show_frame(ScheduleOrigins& origins);
 
 // "-w" as the only argument: a resizable window. Anything else: desktop
 // full screen.

@@ -71,10 +71,8 @@ int main(int argc, char** argv) {
   ScheduleOrigins origins;
 
   for (;;) {
-    const uint32_t p = static_cast<uint32_t>(pt_position());
-    begin_frame();
-    draw_schedule(p, origins);
-    int quit_requests = show_has_ended(pt_position()) ? 1 : 0;
+    const FramePositions frame = draw_show_frame(origins);
+    int quit_requests = show_has_ended(frame.closing) ? 1 : 0;
     SDL_GL_SwapWindow(window);  // the last frame is shown too
     SDL_Event event;
     while (SDL_PollEvent(&event)) quit_requests += handle_show_event(event, window, window_id);
