@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 #include <jpeglib.h>
@@ -76,7 +77,7 @@ Decoded decode(const std::vector<uint8_t>& jpeg) {
 }
 
 TEST(GeneratedPictures, SevenDistinctColourPicturesOneWithAnOddStride) {
-  std::set<std::vector<uint8_t>> seen;
+  std::set<std::string> seen;  // each picture's pixels
   bool unaligned_width = false;
   for (int i = 0; i < kPictureCount; ++i) {
     const std::vector<uint8_t> jpeg = datagen::encode_jpeg(paint_picture(i), 88);
@@ -91,7 +92,7 @@ TEST(GeneratedPictures, SevenDistinctColourPicturesOneWithAnOddStride) {
     for (size_t p = 0; p + 2 < d.pixels.size() && !coloured; p += 3)
       coloured = d.pixels[p] != d.pixels[p + 1] || d.pixels[p] != d.pixels[p + 2];
     EXPECT_TRUE(coloured) << kPictureFiles[i];
-    seen.insert(d.pixels);
+    seen.insert(std::string(d.pixels.begin(), d.pixels.end()));
   }
   EXPECT_EQ(seen.size(), 7u);
   EXPECT_TRUE(unaligned_width);
