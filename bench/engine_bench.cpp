@@ -10,9 +10,9 @@
 
 #include "assets/module_file.h"
 #include "load_module.h"
-#include "module_builder.h"
 #include "player/player.h"
 #include "sound/sound.h"
+#include "test_songs.h"
 
 namespace {
 

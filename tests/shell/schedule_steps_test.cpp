@@ -17,7 +17,7 @@
 #include "effects/effects_internal.h"
 #include "shell/frame.h"
 #include "shell/shell.h"
-#include "shell/shell_null_gl.h"
+#include "shell_null_gl.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The GL that draws nothing (see null_gl.h).
-#include "effects/null_gl.h"
+#include "null_gl.h"
 
 #include <GL/gl.h>
 

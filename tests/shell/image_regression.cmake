@@ -1,7 +1,7 @@
 # Image regression of the whole show: renders it with drmorvel-capture from
 # the regression data set (the show's pictures, the fast test song) at
 # 256 x 192 and 25 frames per second, and compares one key frame of every
-# band with its reference in tests/reference/.
+# band with its reference in tests/shell/reference/.
 #
 # Tolerance (drmorvel-imgdiff): a mean absolute difference of at most 1.5
 # (of 255) over all channels, and at most 1 % of the pixels with a channel

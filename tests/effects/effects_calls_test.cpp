@@ -2,7 +2,7 @@
 // exact vertex orders, the numbers that place them, and the marching-cubes
 // table. Needs no display.
 #include "effects/effects_internal.h"
-#include "effects/null_gl.h"
+#include "null_gl.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -414,8 +414,7 @@ TEST(CubeTriangleTable, TheBandsSurfaceHasNoOpenSidesInsideTheGrid) {
     const int* from = kCornerOffsets[kEdgeCorners[edge][0]];
     const int* to = kCornerOffsets[kEdgeCorners[edge][1]];
     const int axis = from[0] != to[0] ? 0 : (from[1] != to[1] ? 1 : 2);
-    return (((i + from[0]) * kBlobGridSize + j + from[1]) * kBlobGridSize + k + from[2]) * 3 +
-           axis;
+    return (((i + from[0]) * kBlobGridSize + j + from[1]) * kBlobGridSize + k + from[2]) * 3 + axis;
   };
   // Whether both grid edges lie in one of the grid's six border planes.
   auto on_border = [](int a, int b) {

@@ -1,5 +1,7 @@
-// A small offscreen OpenGL context for tests that draw: SDL's offscreen
-// video driver (EGL pbuffer, software rendering), no display needed.
+// The tests' offscreen OpenGL context: SDL's offscreen video driver (EGL
+// pbuffer, software rendering) unless SDL_VIDEODRIVER names another, no
+// display needed. A test that needs a depth buffer of a given size asks for
+// it; the window can be hidden.
 #pragma once
 
 #include <GL/gl.h>
@@ -10,10 +12,11 @@
 
 class TestGlContext {
  public:
-  TestGlContext(int width, int height) {
+  TestGlContext(int width, int height, int depth_bits = 0, Uint32 flags = 0) {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
-    window_ = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL);
+    if (depth_bits > 0) SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth_bits);
+    window_ = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL | flags);
     if (window_) context_ = SDL_GL_CreateContext(window_);
     if (context_) glViewport(0, 0, width, height);
   }

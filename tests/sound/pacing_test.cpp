@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "module_builder.h"
 #include "player/player.h"
 #include "sound/sound.h"
+#include "test_songs.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "assets/module_file.h"
-#include "module_builder.h"
 #include "player/player.h"
 #include "sound/sound.h"
+#include "test_songs.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "effects/null_gl.h"
+#include "null_gl.h"
 
 enum class ShellGlOp : uint8_t { clear, viewport, frustum };
 

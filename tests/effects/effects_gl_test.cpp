@@ -12,13 +12,14 @@
 #include <cstdlib>
 #include <vector>
 
+#include "gl_context.h"
+
 namespace {
 
 constexpr int kViewWidth = 128;
 constexpr int kViewHeight = 96;
 
-SDL_Window* window = nullptr;
-SDL_GLContext context = nullptr;
+TestGlContext* gl = nullptr;
 GLuint bands_texture = 0;  // RGB rows, top to bottom: red, green, blue, white
 GLuint white_texture = 0;  // RGB, no alpha channel
 GLuint disc_texture = 0;   // white disc, opaque inside radius 120 of 256
@@ -30,14 +31,9 @@ struct Rgb {
 class GlContext : public ::testing::Environment {
  public:
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    window = SDL_CreateWindow("effects test", 0, 0, kViewWidth, kViewHeight,
-                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
-    context = SDL_GL_CreateContext(window);
-    ASSERT_NE(context, nullptr) << SDL_GetError();
+    gl = new TestGlContext(kViewWidth, kViewHeight, 16, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(gl->window(), nullptr) << SDL_GetError();
+    ASSERT_TRUE(gl->ok()) << SDL_GetError();
 
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -61,9 +57,8 @@ class GlContext : public ::testing::Environment {
   }
 
   void TearDown() override {
-    if (context) SDL_GL_DeleteContext(context);
-    if (window) SDL_DestroyWindow(window);
-    SDL_Quit();
+    delete gl;  // the context, the window, then SDL
+    gl = nullptr;
   }
 
  private:

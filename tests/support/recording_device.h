@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "module_builder.h"
 #include "player/player.h"
 #include "sound/sound.h"
+#include "test_songs.h"
 
 struct DefineCall {
   int slot;

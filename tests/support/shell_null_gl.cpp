@@ -3,7 +3,7 @@
 // there is nothing to load, so the table holds fixed names that a test or
 // the benchmark may set.
 
-#include "shell/shell_null_gl.h"
+#include "shell_null_gl.h"
 
 #include <GL/gl.h>
 
