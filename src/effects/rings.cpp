@@ -12,7 +12,7 @@ namespace {
 constexpr int kRingCount = 10;
 constexpr int kRingSteps = 31;  // 30 segments; the last step closes the ring
 constexpr double kRingAngleStep = 0.20943951023931953;  // pi / 15, 12 degrees
-constexpr double kRingSpacing = 0.4;                     // inner radius grows by this per ring
+constexpr double kRingSpacing = 0.4;                    // inner radius grows by this per ring
 constexpr double kRingWidth = 0.2;
 constexpr double kWanderRadius = 0.4;  // the radius of the centres' circle
 
