@@ -27,10 +27,18 @@ constexpr bool show_has_ended(int32_t closing_position) {
   return static_cast<uint32_t>(closing_position) > kLastShowPosition;
 }
 
-// The offline clock of the tools that render the show frame by frame: player
-// tick n (from 1) starts at (n - 1) / 50 s of show time, and frame k stands
-// at k / fps s, so by frame k ticks 1 up to this one have started.
+// The offline clock of the tools that render the show frame by frame (the
+// capture, the band bench): frame k stands at k / fps s of show time and
+// player tick n (from 1) starts at (n - 1) / 50 s, so by frame k ticks 1 up
+// to this one have started.
 constexpr int64_t ticks_started_by_frame(int64_t k, int fps) { return k * 50 / fps + 1; }
+// The same clock told in sound: the samples at `rate` Hz before frame k's
+// time, and at least one, since tick 1 starts at time 0. The audio callback
+// starts a tick as soon as the samples of the one before are mixed, so
+// pulling this many runs exactly ticks_started_by_frame(k, fps) ticks.
+constexpr int64_t samples_before_frame(int64_t k, int fps, int rate) {
+  return k * rate / fps > 0 ? k * rate / fps : 1;
+}
 
 // The song positions one frame read: the one it is drawn at and the closing
 // read that show_has_ended takes.

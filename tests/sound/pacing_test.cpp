@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "player/player.h"
+#include "shell/frame.h"
 #include "sound/sound.h"
 #include "test_songs.h"
 
@@ -120,6 +121,23 @@ TEST_F(PacingTest, BufferEndingOnATickBoundary) {
   snd_audio_callback(nullptr, stream.data(), 4096);
   EXPECT_EQ(tick_count, 5);
   EXPECT_EQ(pacing.tick_remainder, 598);
+}
+
+// The offline clock told in sound runs the ticks it tells in ticks: pulling
+// the samples before each frame's time leaves exactly the ticks started by
+// then, at frame rates whose frames fall on tick boundaries and between them.
+TEST_F(PacingTest, PullingUpToAFrameRunsTheTicksStartedByItsTime) {
+  for (const int fps : {25, 24, 30, 50, 60, 144}) {
+    start(kSound16Bit);
+    std::vector<uint8_t> stream(2 * 44100);
+    int64_t pulled = 0;
+    for (int64_t k = 0; k <= 3 * fps; ++k) {
+      const int64_t target = samples_before_frame(k, fps, 44100);
+      snd_audio_callback(nullptr, stream.data(), static_cast<int>(2 * (target - pulled)));
+      pulled = target;
+      ASSERT_EQ(tick_count, ticks_started_by_frame(k, fps)) << fps << " fps, frame " << k;
+    }
+  }
 }
 
 TEST_F(PacingTest, OutputDoesNotDependOnHowTheStreamIsCut) {
