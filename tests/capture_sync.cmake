@@ -58,3 +58,91 @@ math(EXPR height "0x${height}")
 if(NOT width EQUAL 344 OR NOT height EQUAL 67)
   message(FATAL_ERROR "the sheet is ${width} x ${height}, expected 344 x 67")
 endif()
+
+# A capture from --from S draws none of the frames before S, yet carries the
+# show's state through them: its frames must be exactly those of a capture
+# from 0. The starts are every band's first frame (its previous frame
+# undrawn) and the frame after it (the band's first frame, which takes the
+# band's time origin, undrawn), and a frame in the middle of a flash. At 50
+# frames per second frame k starts at k / 50 s, a decimal that --from reads
+# exactly.
+set(fps 50)
+execute_process(COMMAND ${CAPTURE} --size 96x72 --fps ${fps} --data ${DATA} --out ${OUT}/whole
+                RESULT_VARIABLE status ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "drmorvel-capture of the whole show failed (${status}): ${err}")
+endif()
+file(STRINGS ${OUT}/whole/frames.tsv frames)
+list(POP_FRONT frames)
+set(band_edges 400 600 700 900 1100 1300 1500 1600 1861)
+set(starts 260)  # 5.2 s: a flash runs
+foreach(line IN LISTS frames)
+  string(REPLACE "\t" ";" f "${line}")
+  list(GET f 0 k)
+  list(GET f 2 position)
+  list(LENGTH band_edges left)
+  if(left GREATER 0)
+    list(GET band_edges 0 edge)
+    if(position GREATER_EQUAL edge)
+      math(EXPR next "${k} + 1")
+      list(APPEND starts ${k} ${next})
+      list(POP_FRONT band_edges)
+    endif()
+  endif()
+endforeach()
+if(band_edges)
+  message(FATAL_ERROR "the whole show never reached positions ${band_edges}")
+endif()
+
+function(frame_name k out_var)
+  string(LENGTH "${k}" n)
+  math(EXPR pad "6 - ${n}")
+  string(REPEAT "0" ${pad} zeros)
+  set(${out_var} frame-${zeros}${k}.png PARENT_SCOPE)
+endfunction()
+
+function(seconds_of k out_var)
+  math(EXPR whole "${k} / ${fps}")
+  math(EXPR hundredths "${k} % ${fps} * (100 / ${fps})")
+  if(hundredths LESS 10)
+    set(hundredths 0${hundredths})
+  endif()
+  set(${out_var} ${whole}.${hundredths} PARENT_SCOPE)
+endfunction()
+
+foreach(k IN LISTS starts)
+  math(EXPR next "${k} + 1")
+  seconds_of(${k} from)
+  seconds_of(${next} to)
+  set(dir ${OUT}/from-${k})
+  execute_process(COMMAND ${CAPTURE} --size 96x72 --fps ${fps} --from ${from} --to ${to} --data ${DATA}
+                          --out ${dir} RESULT_VARIABLE status ERROR_VARIABLE err)
+  if(NOT status EQUAL 0 OR NOT err MATCHES " 2 frames written")
+    message(FATAL_ERROR "drmorvel-capture --from ${from} --to ${to} failed (${status}): ${err}")
+  endif()
+  foreach(n ${k} ${next})
+    frame_name(${n} name)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${dir}/${name} ${OUT}/whole/${name}
+                    RESULT_VARIABLE same)
+    if(NOT same EQUAL 0)
+      message(FATAL_ERROR "--from ${from}: ${name} differs from the capture from 0")
+    endif()
+  endforeach()
+endforeach()
+# --every draws only the frames it writes: every 7th from frame 3 on.
+execute_process(COMMAND ${CAPTURE} --size 96x72 --fps ${fps} --from 0.06 --every 7 --data ${DATA}
+                        --out ${OUT}/every RESULT_VARIABLE status ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "drmorvel-capture --every 7 failed (${status}): ${err}")
+endif()
+list(LENGTH frames n)
+math(EXPR last "${n} - 1")
+foreach(k RANGE 3 ${last} 7)
+  frame_name(${k} name)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/every/${name} ${OUT}/whole/${name}
+                  RESULT_VARIABLE same)
+  if(NOT same EQUAL 0)
+    message(FATAL_ERROR "--every 7: ${name} differs from the capture from 0")
+  endif()
+endforeach()
+message(STATUS "captures from frames ${starts} and every 7th frame match the capture from 0")

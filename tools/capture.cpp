@@ -1,8 +1,9 @@
 // drmorvel-capture: renders the show offline and deterministically, through
 // the code the show itself runs (asset loading, the frame's matrices, the
 // scene schedule, the overlay, the music engine), to PNG files, or with
-// --video to one MP4 file encoded by ffmpeg while the frames are rendered,
-// or with --sheet to one contact sheet of labelled thumbnails.
+// --video to one MP4 file or one lossless master encoded by ffmpeg while the
+// frames are rendered, or with --sheet to one contact sheet of labelled
+// thumbnails.
 //
 // Frame k stands at show time k / fps. The show clock reads
 // floor(k * 1000 / fps) milliseconds, and before the frame is drawn the
@@ -10,8 +11,10 @@
 // floor(k * 44100 / fps), so every player tick whose audio starts at or
 // before that time has run: the song position and the clock agree with the
 // sound exactly as they would if the audio device were the clock. Every
-// frame from 0 is drawn, since the overlay and the schedule keep state from
-// frame to frame; only the frames asked for are read back and written.
+// frame from 0 is run, since the overlay, the schedule and the effects keep
+// state from frame to frame, but only the frames asked for are drawn, read
+// back and written: the others make their calls without drawing
+// (draw_gate.h).
 //
 // A video holds frames first..last and the sound of their display time:
 // samples floor(first * 44100 / fps) up to floor((last + 1) * 44100 / fps),
@@ -33,6 +36,7 @@
 
 #include "assets/assets.h"
 #include "contact_sheet.h"
+#include "draw_gate.h"
 #include "gl_target.h"
 #include "options.h"
 #include "player/player.h"
@@ -51,7 +55,8 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: drmorvel-capture [--size WxH] [--fps N] [--from S] [--to S] [--every K]\n"
-    "                        [--data DIR] (--out DIR | --video FILE.mp4 | --sheet FILE.png)\n"
+    "                        [--data DIR] (--out DIR | --video FILE.mp4|FILE.mkv | --sheet "
+    "FILE.png)\n"
     "  --size WxH        frame size in pixels (default 1024x768); the picture\n"
     "                    keeps its centred 4:3 viewport, with black bars\n"
     "  --fps N           frames per second of show time (default 60)\n"
@@ -62,10 +67,12 @@ constexpr char kUsage[] =
     "  --out DIR         where frame-NNNNNN.png, frames.tsv and audio.wav go\n"
     "  --video FILE.mp4  one H.264 + AAC video with the sound, made by ffmpeg\n"
     "                    (width and height even)\n"
+    "  --video FILE.mkv  a lossless master instead: FFV1 (RGB) + FLAC in Matroska\n"
     "  --sheet FILE.png  one contact sheet of the frames as thumbnails in order,\n"
     "                    each labelled with its time and song position (order:row)\n"
     "Exit status: 0 done, 1 no usable module, 2 bad options or files,\n"
-    "3 no OpenGL context, 4 ffmpeg missing or failed, 130 interrupted.\n";
+    "3 no OpenGL context, 4 ffmpeg or its encoder missing, or ffmpeg failed,\n"
+    "130 interrupted.\n";
 
 constexpr int kRate = 44100;       // the 16-bit device's rate
 constexpr int kMaxSide = 4096;     // the largest frame side, in pixels
@@ -164,11 +171,13 @@ int parse(int argc, char** argv, Options& o) {
     }
   }
   if ((o.out != nullptr) + (o.video != nullptr) + (o.sheet != nullptr) != 1)
-    return usage("give one of --out DIR, --video FILE.mp4 and --sheet FILE.png");
+    return usage("give one of --out DIR, --video FILE.mp4, --video FILE.mkv and --sheet FILE.png");
+  if (o.video && video_kind(o.video) == VideoKind::unknown)
+    return usage("--video takes a name ending in .mp4 (H.264 + AAC) or .mkv (lossless master)");
   if (o.video && o.every != 1) return usage("--every does not apply to --video");
-  // The encoder's 4:2:0 colour planes are half the picture's size each way.
-  if (o.video && (o.width % 2 != 0 || o.height % 2 != 0))
-    return usage("--video needs an even width and height");
+  // The MP4's 4:2:0 colour planes are half the picture's size each way.
+  if (o.video && video_kind(o.video) == VideoKind::mp4 && (o.width % 2 != 0 || o.height % 2 != 0))
+    return usage("--video FILE.mp4 needs an even width and height");
   if (o.to >= 0 && o.from > o.to) return usage("--from lies after --to");
   if (o.out && o.to >= 0 &&
       !wav_holds(2 * static_cast<uint64_t>(sound_until(last_frame(o), o.fps))))
@@ -269,6 +278,12 @@ int start_show(Capture& c) {
     video_abandon(video);
     return 3;
   }
+  if (!draw_gate_open(c.why, sizeof c.why)) {
+    std::fprintf(stderr, "drmorvel-capture: cannot render: %s\n", c.why);
+    gl_target_close(c.target);
+    video_abandon(video);
+    return 3;
+  }
   static char data_dir[kPathSize];
   if (o.data) {
     const size_t n = std::strlen(o.data);
@@ -357,9 +372,10 @@ void show_progress(Progress& progress, int64_t k, int64_t last, int32_t p, int32
   progress_update(progress, state);
 }
 
-// Draws every frame from 0 as the show would, pulling the sound ahead of
-// each, up to --to's last frame or the frame that ends the show. Returns 0
-// or the exit status, with the reason in c.why.
+// Runs every frame from 0 as the show would, pulling the sound ahead of
+// each, up to --to's last frame or the frame that ends the show; those not
+// written make their calls without drawing. Returns 0 or the exit status,
+// with the reason in c.why.
 int render_frames(Capture& c) {
   const Options& o = c.o;
   const int64_t first = first_frame(o);
@@ -390,6 +406,11 @@ int render_frames(Capture& c) {
       break;
     }
 
+    // The frames not written (before the first one asked for, and between
+    // those --every keeps) only carry the show's state on: every call is
+    // made, but nothing is drawn.
+    const bool kept = k >= first && (k - first) % o.every == 0;
+    draw_gate_set(kept);
     const auto p = static_cast<uint32_t>(pt_position());
     begin_frame();
     draw_schedule(p, origins);
@@ -398,7 +419,7 @@ int render_frames(Capture& c) {
     if (c.tsv)
       std::fprintf(c.tsv, "%lld\t%.6f\t%d\n", static_cast<long long>(k),
                    static_cast<double>(k) / o.fps, static_cast<int32_t>(p));
-    if (k >= first && (k - first) % o.every == 0) {
+    if (kept) {
       status = keep_frame(c, k, static_cast<int32_t>(p));
       if (status != 0) break;
     }

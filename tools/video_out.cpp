@@ -19,9 +19,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <strings.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 extern char** environ;
 
@@ -43,6 +46,14 @@ constexpr int kHighFd = 10;
 
 // Samples of silence before the sound; far more than ffmpeg's first packet.
 constexpr int kLeadIn = 8192;
+
+// What each kind of file is made with.
+struct Encoders {
+  const char* video;
+  const char* sound;
+};
+constexpr Encoders kMp4Encoders = {"libx264", "aac"};
+constexpr Encoders kMasterEncoders = {"ffv1", "flac"};
 
 void close_fd(int& fd) {
   if (fd >= 0) close(fd);
@@ -117,17 +128,132 @@ int reap(VideoOut& v, bool keep, char* why, int why_size) {
   return 0;
 }
 
+// What ffmpeg makes of the frames and the sound for each kind of file.
+// clang-format off
+//
+// MP4: veryfast at CRF 18 keeps the encoder well ahead of the software
+// rasteriser and still looks like the show; +faststart moves the index to
+// the front so that players can start before the whole file has arrived.
+// The frames become YCbCr by the BT.709 matrix in limited range at every
+// size, as HD video is made, and the stream says so (matrix, range, and
+// BT.709 primaries and transfer): untagged, players guess BT.709 for
+// anything over 576 lines, while ffmpeg's own default matrix is BT.601.
+constexpr const char* kMp4Output[] = {
+    "-vf", "scale=out_color_matrix=bt709:out_range=tv:flags=+accurate_rnd+full_chroma_int",
+    "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
+    "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
+    "-color_range", "tv",
+    "-c:a", "aac", "-b:a", "192k",
+    "-movflags", "+faststart", "-f", "mp4", nullptr};
+// Master: FFV1 version 3 keeps the RGB frames as they are (bgr0 is its own
+// RGB layout; the fourth byte is not stored), every frame a key frame so
+// that an editor can cut anywhere, in slices with checksums so that damage
+// stays local and is detected; FLAC keeps the 16-bit samples. Both are open,
+// documented formats, which is what an archive asks of a master.
+constexpr const char* kMasterOutput[] = {
+    "-c:v", "ffv1", "-level", "3", "-g", "1", "-slices", "4", "-slicecrc", "1", "-pix_fmt", "bgr0",
+    "-c:a", "flac",
+    "-f", "matroska", nullptr};
+// clang-format on
+
+// ffmpeg's list of encoders, as `ffmpeg -encoders` prints it: a legend,
+// a line of dashes, then one encoder a line, its flags and its name first.
+char encoder_list[1 << 16];
+
+// True when `name` is an encoder of the list.
+bool listed(const char* list, const char* name) {
+  const char* line = std::strstr(list, "------");
+  if (line == nullptr) return false;
+  while ((line = std::strchr(line, '\n')) != nullptr) {
+    ++line;
+    char flags[16], encoder[64];
+    if (std::sscanf(line, "%15s %63s", flags, encoder) == 2 && std::strcmp(encoder, name) == 0)
+      return true;
+  }
+  return false;
+}
+
+// Asks ffmpeg for its encoders and checks that those of the kind are there.
+// Returns 1 when they are; 0 with a reason otherwise.
+int check_encoders(const Encoders& needed, const char* what, char* why, size_t n) {
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) {
+    std::snprintf(why, n, "cannot make a pipe: %s", std::strerror(errno));
+    return 0;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  const char* args[] = {"ffmpeg", "-hide_banner", "-nostdin", "-encoders", nullptr};
+  pid_t pid = -1;
+  const int failed =
+      posix_spawnp(&pid, "ffmpeg", &actions, nullptr, const_cast<char* const*>(args), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  if (failed != 0) {
+    close(out[0]);
+    std::snprintf(why, n, "cannot run ffmpeg: %s%s", std::strerror(failed),
+                  failed == ENOENT ? " (install Debian's ffmpeg package)" : "");
+    return 0;
+  }
+  // Read to the end, keeping what fits: the list is a few kilobytes.
+  size_t size = 0;
+  for (;;) {
+    char discard[4096];
+    const bool room = size + 1 < sizeof encoder_list;
+    const ssize_t got = room ? read(out[0], encoder_list + size, sizeof encoder_list - 1 - size)
+                             : read(out[0], discard, sizeof discard);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    if (room) size += static_cast<size_t>(got);
+  }
+  encoder_list[size] = '\0';
+  close(out[0]);
+  int status = 0;
+  pid_t waited;
+  do {
+    waited = waitpid(pid, &status, 0);
+  } while (waited < 0 && errno == EINTR);
+  if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::snprintf(why, n, "ffmpeg failed to list its encoders");
+    return 0;
+  }
+  for (const char* name : {needed.video, needed.sound}) {
+    if (!listed(encoder_list, name)) {
+      std::snprintf(why, n, "the installed ffmpeg has no %s encoder, which %s needs", name, what);
+      return 0;
+    }
+  }
+  return 1;
+}
+
 }  // namespace
+
+VideoKind video_kind(const char* path) {
+  const char* dot = std::strrchr(path, '.');
+  if (dot == nullptr || std::strchr(dot, '/') != nullptr) return VideoKind::unknown;
+  if (strcasecmp(dot, ".mp4") == 0) return VideoKind::mp4;
+  if (strcasecmp(dot, ".mkv") == 0) return VideoKind::master;
+  return VideoKind::unknown;
+}
 
 int video_open(VideoOut& v, const char* path, int width, int height, int fps, int rate, char* why,
                int why_size) {
   const size_t n = static_cast<size_t>(why_size);
+  const VideoKind kind = video_kind(path);
+  if (kind == VideoKind::unknown) {
+    std::snprintf(why, n, "the video's name must end in .mp4 or .mkv");
+    return 0;
+  }
   if (std::snprintf(v.path, sizeof v.path, "%s", path) >= static_cast<int>(sizeof v.path) ||
       std::snprintf(v.temp_path, sizeof v.temp_path, "%s.%ld.part", path,
                     static_cast<long>(getpid())) >= static_cast<int>(sizeof v.temp_path)) {
     std::snprintf(why, n, "the file name is too long");
     return 0;
   }
+  if (kind == VideoKind::mp4 ? !check_encoders(kMp4Encoders, "an MP4 video", why, n)
+                             : !check_encoders(kMasterEncoders, "a lossless master", why, n))
+    return 0;
   v.frame_bytes = static_cast<size_t>(width) * height * 3;
   sound_head = sound_size = 0;
 
@@ -155,20 +281,21 @@ int video_open(VideoOut& v, const char* path, int width, int height, int fps, in
   std::snprintf(frame_rate, sizeof frame_rate, "%d", fps);
   std::snprintf(sample_rate, sizeof sample_rate, "%d", rate);
   std::snprintf(trim, sizeof trim, "atrim=start_sample=%d,asetpts=PTS-STARTPTS", kLeadIn);
-  // veryfast at CRF 18 keeps the encoder well ahead of the software
-  // rasteriser and still looks like the show; +faststart moves the index to
-  // the front so that players can start before the whole file has arrived.
   // clang-format off
-  const char* args[] = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-                        "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
-                        "-framerate", frame_rate, "-thread_queue_size", "64", "-i", "pipe:0",
-                        "-f", "s16le", "-ar", sample_rate, "-ac", "1", "-probesize", "32",
-                        "-analyzeduration", "0", "-thread_queue_size", "64", "-i", "pipe:3",
-                        "-map", "0:v", "-map", "1:a", "-af", trim,
-                        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
-                        "-c:a", "aac", "-b:a", "192k",
-                        "-movflags", "+faststart", "-f", "mp4", v.temp_path, nullptr};
+  const char* inputs[] = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
+                          "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
+                          "-framerate", frame_rate, "-thread_queue_size", "64", "-i", "pipe:0",
+                          "-f", "s16le", "-ar", sample_rate, "-ac", "1", "-probesize", "32",
+                          "-analyzeduration", "0", "-thread_queue_size", "64", "-i", "pipe:3",
+                          "-map", "0:v", "-map", "1:a", "-af", trim};
   // clang-format on
+  const char* args[std::size(inputs) + std::size(kMp4Output) + std::size(kMasterOutput) + 2];
+  size_t count = 0;
+  for (const char* arg : inputs) args[count++] = arg;
+  for (const char* const* arg = kind == VideoKind::mp4 ? kMp4Output : kMasterOutput; *arg; ++arg)
+    args[count++] = *arg;
+  args[count++] = v.temp_path;
+  args[count] = nullptr;
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);

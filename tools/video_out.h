@@ -1,6 +1,9 @@
-// An H.264 + AAC MP4 file made by Debian's ffmpeg program, fed through two
-// pipes while the frames are rendered: raw RGB frames on its standard input
-// and raw 16-bit mono sound on its descriptor 3. Nothing but the sound not
+// A video file made by Debian's ffmpeg program, fed through two pipes while
+// the frames are rendered: raw RGB frames on its standard input and raw
+// 16-bit mono sound on its descriptor 3. The file's extension chooses what
+// it holds: ".mp4" H.264 + AAC for watching and sharing, ".mkv" a lossless
+// master (FFV1 in RGB + FLAC in Matroska) whose frames and sound decode to
+// exactly the bytes that were sent. Nothing but the sound not
 // yet taken by ffmpeg is held here, and no frame is kept after it is sent.
 //
 // ffmpeg writes to a temporary name beside the asked file ("FILE.PID.part"),
@@ -12,6 +15,11 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
+
+enum class VideoKind { unknown, mp4, master };
+
+// The kind of file a name asks for, by its extension (in any case).
+VideoKind video_kind(const char* path);
 
 struct VideoOut {
   int pid = -1;       // ffmpeg's process, -1 when none runs
@@ -25,9 +33,11 @@ struct VideoOut {
 };
 
 // Starts `ffmpeg` (found through PATH) for width x height frames (both
-// even) at fps frames per second, with mono sound at `rate` Hz. Returns 1
-// on success; 0 with a one-line reason in `why` when the name is too long or
-// ffmpeg cannot be started (missing from PATH, say).
+// even for an MP4) at fps frames per second, with mono sound at `rate` Hz,
+// into a file of the kind its name asks for. Returns 1 on success; 0 with a
+// one-line reason in `why` when the name is too long or has no known
+// extension, when ffmpeg cannot be started (missing from PATH, say) or when
+// it lacks an encoder the kind needs (asked with `ffmpeg -encoders`).
 int video_open(VideoOut& v, const char* path, int width, int height, int fps, int rate, char* why,
                int why_size);
 

@@ -245,6 +245,10 @@ TEST_F(ModRender, BadOptionsOfEitherToolPrintUsageAndGiveStatusTwo) {
   for (const std::string& args :
        {"--bogus 1" + out, "--to" + out, std::string("--to 1"), "--from 2 --to 1" + out})
     cases.push_back({capture_path, args});
+  // A video's kind comes from its extension; an MP4's colour planes need even sides.
+  for (const char* video : {"show.avi", "show", "show.mp4.part", "show.", ".mkv/show"})
+    cases.push_back({capture_path, "--to 1 --video '" + out_dir + "/" + video + "'"});
+  cases.push_back({capture_path, "--to 1 --size 65x48 --video '" + out_dir + "/show.mp4'"});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.tool) + " " + c.args);

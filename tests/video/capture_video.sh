@@ -3,8 +3,13 @@
 #
 #   capture_video.sh probe   BIN DATA WORK   a short stretch encoded by the real
 #                                            ffmpeg, checked with ffprobe
-#   capture_video.sh failing BIN DATA WORK   a missing or failing ffmpeg leaves
-#                                            nothing under the asked name
+#   capture_video.sh colours BIN DATA WORK   the MP4's colours, decoded by its
+#                                            tags, against the PNG frame
+#   capture_video.sh master  BIN DATA WORK   the lossless master decodes to the
+#                                            PNG frames and audio.wav exactly
+#   capture_video.sh failing BIN DATA WORK   a missing or failing ffmpeg, or one
+#                                            without the encoder, leaves nothing
+#                                            under the asked name
 #
 # Exit status 77 (skipped) when the real ffmpeg is needed and missing.
 set -uo pipefail
@@ -36,10 +41,12 @@ level() {
     sed -n 's/.*RMS level dB: //p' | tail -n 1
 }
 
-# PSNR of frame n of the video against a PNG frame, optionally flipped.
+# PSNR of frame n of the video against a PNG frame, optionally flipped; the
+# PNG is converted to YCbCr as the capture converts its frames.
 frame_psnr() {
   ffmpeg -hide_banner -nostdin -i "$2" -i "$1" -lavfi \
-    "[1:v]select=eq(n\,$3),$4[v];[0:v]format=yuv420p[r];[r][v]psnr" -f null - 2>&1 |
+    "[1:v]select=eq(n\,$3),$4[v];[0:v]scale=out_color_matrix=bt709:out_range=tv,format=yuv420p[r];[r][v]psnr" \
+    -f null - 2>&1 |
     sed -n 's/.*average:\([0-9.]*\).*/\1/p' | tail -n 1
 }
 
@@ -101,13 +108,109 @@ probe)
   [ "${max:-255}" -le 20 ] || fail "the left bar is not black (brightest $max)"
   ;;
 
+colours)
+  if ! command -v ffmpeg >/dev/null || ! command -v ffprobe >/dev/null; then
+    echo "SKIPPED: ffmpeg and ffprobe are needed (Debian package ffmpeg)" >&2
+    exit 77
+  fi
+  # The frame at 10 s of the test song (lit cubes, rings, pictures), as a
+  # one-frame MP4 and as a PNG, at the default size and at full HD. The
+  # video is decoded to RGB as a player would: with the matrix and range of
+  # its tags, or without tags with a player's guess (BT.709 for pictures
+  # over 576 lines or from 1280 pixels wide, BT.601 below; limited range).
+  # Two measures against the PNG, in 0..255 per channel:
+  #  - the mean over 16 x 16 blocks, whose colours the 4:2:0 colour planes
+  #    and the encoder keep while a wrong matrix or range shifts them:
+  #    at most 2.5 (measured 1.44 at 1024 x 768 and 0.93 at 1920 x 1080;
+  #    BT.601 colours decoded as BT.709 give 10.9 and 8.3);
+  #  - the mean over all pixels, which includes the colour detail that
+  #    4:2:0 loses at edges: at most 7 (measured 5.4 and 3.1; 14.2 and 10.1).
+  untagged=setparams=color_primaries=unknown:color_trc=unknown:colorspace=unknown
+  for size in 1024x768 1920x1080; do
+    v=$work/$size.mp4
+    "$bin/drmorvel-capture" --size "$size" --from 10 --to 10 --data "$data" --video "$v" \
+      2>"$work/$size.log" || fail "capture failed: $(cat "$work/$size.log")"
+    "$bin/drmorvel-capture" --size "$size" --from 10 --to 10 --data "$data" --out "$work/$size" \
+      2>/dev/null || fail "PNG capture failed"
+    png=$work/$size/frame-000600.png
+    matrix=$(probe "$v" v:0 stream=color_space)
+    case $matrix in
+    bt709 | bt470bg | smpte170m) ;;
+    *) if [ "${size%x*}" -ge 1280 ] || [ "${size#*x}" -gt 576 ]; then matrix=bt709; else matrix=bt601; fi ;;
+    esac
+    range=$(probe "$v" v:0 stream=color_range)
+    case $range in tv | pc) ;; *) range=tv ;; esac
+    # The decoded picture carries no colour tags, so that the PNG reader
+    # takes its values as they are.
+    ffmpeg -hide_banner -nostdin -v error -i "$v" -frames:v 1 -vf \
+      "scale=in_color_matrix=$matrix:in_range=$range:flags=bilinear+accurate_rnd+full_chroma_int,format=rgb24,$untagged" \
+      -y "$work/$size-decoded.png" || fail "cannot decode $v"
+    for f in "$png" "$work/$size-decoded.png"; do
+      ffmpeg -hide_banner -nostdin -v error -i "$f" -vf "scale=iw/16:ih/16:flags=area,$untagged" \
+        -y "${f%.png}-blocks.png" || fail "cannot shrink $f"
+    done
+    blocks=$("$bin/drmorvel-imgdiff" "${png%.png}-blocks.png" "$work/$size-decoded-blocks.png" --mean 2.5 --outliers 1)
+    blocks_ok=$?
+    pixels=$("$bin/drmorvel-imgdiff" "$png" "$work/$size-decoded.png" --mean 7 --outliers 1)
+    pixels_ok=$?
+    echo "$size decoded as $matrix, $range range: blocks ${blocks#*: }; pixels ${pixels#*: }"
+    [ $blocks_ok -eq 0 ] && [ $pixels_ok -eq 0 ] || fail "$size: the decoded colours are not the frame's"
+    tags=$(ffprobe -v error -select_streams v:0 -of csv=p=0 \
+      -show_entries stream=color_space,color_primaries,color_transfer,color_range "$v")
+    [ "$tags" = "tv,bt709,bt709,bt709" ] || fail "$size: colour tags (range, matrix, transfer, primaries) $tags"
+  done
+  ;;
+
+master)
+  if ! command -v ffmpeg >/dev/null || ! command -v ffprobe >/dev/null; then
+    echo "SKIPPED: ffmpeg and ffprobe are needed (Debian package ffmpeg)" >&2
+    exit 77
+  fi
+  # Frames 50 to 100 at 50 fps (1 s to 2 s) at an odd size, which a master
+  # allows, and the PNG frames and audio.wav of the same stretch and one
+  # frame more: that frame's sound ends the master's.
+  size=257x193 frames=51
+  v=$work/master.mkv
+  "$bin/drmorvel-capture" --size $size --fps 50 --from 1 --to 2 --data "$data" --video "$v" \
+    2>"$work/master.log" || fail "capture failed: $(cat "$work/master.log")"
+  "$bin/drmorvel-capture" --size $size --fps 50 --from 1 --to 2.02 --data "$data" --out "$work/png" \
+    2>/dev/null || fail "PNG capture failed"
+  [ "$(ffprobe -v error -show_entries format=format_name -of csv=p=0 "$v")" = "\"matroska,webm\"" ] ||
+    fail "container $(ffprobe -v error -show_entries format=format_name -of csv=p=0 "$v")"
+  [ "$(probe "$v" v:0 stream=codec_name)" = ffv1 ] || fail "video codec $(probe "$v" v:0 stream=codec_name)"
+  [ "$(probe "$v" a:0 stream=codec_name)" = flac ] || fail "audio codec $(probe "$v" a:0 stream=codec_name)"
+  ffmpeg -hide_banner -nostdin -v error -i "$v" -map 0:v -f rawvideo -pix_fmt rgb24 -y "$work/master.rgb" ||
+    fail "cannot decode the master's frames"
+  ffmpeg -hide_banner -nostdin -v error -framerate 50 -start_number 50 -i "$work/png/frame-%06d.png" \
+    -frames:v $frames -f rawvideo -pix_fmt rgb24 -y "$work/png.rgb" || fail "cannot read the PNG frames"
+  [ "$(stat -c %s "$work/master.rgb")" -eq $((frames * 257 * 193 * 3)) ] ||
+    fail "the master holds $(($(stat -c %s "$work/master.rgb") / (257 * 193 * 3))) frames, not $frames"
+  cmp "$work/master.rgb" "$work/png.rgb" || fail "the master's frames are not the PNG frames"
+  # The sound from sample 44100 (1 s) on, after audio.wav's 44-byte header.
+  ffmpeg -hide_banner -nostdin -v error -i "$v" -map 0:a -f s16le -y "$work/master.raw" ||
+    fail "cannot decode the master's sound"
+  tail -c +$((44 + 2 * 44100 + 1)) "$work/png/audio.wav" >"$work/wav.raw"
+  [ -s "$work/wav.raw" ] || fail "no sound in audio.wav"
+  cmp "$work/master.raw" "$work/wav.raw" || fail "the master's sound is not audio.wav's"
+  echo "$frames frames and $(($(stat -c %s "$work/wav.raw") / 2)) samples decode exactly"
+  ;;
+
 failing)
   fake=$work/fake-bin
   mkdir -p "$fake"
   # Writes a little of its output file, as a real encoder would have begun
   # to, then fails: at once, or after reading everything.
+  # Asked for its encoders, it lists those of FAKE_ENCODERS (by default all
+  # that the capture uses) as ffmpeg does.
   cat >"$fake/ffmpeg" <<'SCRIPT'
 #!/bin/sh
+case " $* " in
+*" -encoders "*)
+  printf 'Encoders:\n V..... = Video\n A..... = Audio\n ------\n'
+  for e in ${FAKE_ENCODERS-libx264 aac ffv1 flac}; do echo " V....D $e    the $e encoder"; done
+  exit 0
+  ;;
+esac
 for out; do :; done
 echo "half a video" >"$out"
 if [ "$FAKE_FFMPEG" = late ]; then
@@ -132,6 +235,19 @@ SCRIPT
       --video "$work/new.mp4" 2>/dev/null && fail "$mode failure: exit status 0"
     [ -e "$work/new.mp4" ] && fail "$mode failure: a file was left under the asked name"
     ls "$work" | grep -q '\.part$' && fail "$mode failure: a temporary file was left"
+  done
+  # An ffmpeg without an encoder the file needs: status 4 and a message that
+  # names the encoder, before anything is rendered or written.
+  for entry in "show.mkv|libx264 aac flac|ffv1" "show.mkv|libx264 aac ffv1|flac" \
+    "show.mp4|aac ffv1 flac|libx264" "show.MP4|libx264 ffv1 flac|aac"; do
+    IFS='|' read -r name encoders missing <<<"$entry"
+    FAKE_ENCODERS=$encoders PATH="$fake:$PATH" "$bin/drmorvel-capture" --size 64x48 --to 1 --data "$data" \
+      --video "$work/$name" 2>"$work/encoder.log"
+    status=$?
+    [ "$status" -eq 4 ] || fail "no $missing: exit status $status, not 4"
+    grep -q "has no $missing encoder" "$work/encoder.log" || fail "no $missing: message: $(cat "$work/encoder.log")"
+    grep -q "frames" "$work/encoder.log" && fail "no $missing: frames were rendered: $(cat "$work/encoder.log")"
+    [ -z "$(ls "$work" | grep -i '^show\.')" ] || fail "no $missing: a file was left: $(ls "$work")"
   done
   # No ffmpeg at all.
   mkdir -p "$work/empty-bin"
