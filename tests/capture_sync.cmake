@@ -42,6 +42,20 @@ foreach(line IN LISTS frames)
   endif()
 endforeach()
 
+# --every counts from --from's frame, and --to's frame is the last: at 10 fps
+# from 0.3 s to 1.2 s every 4th frame is 3, 7 and 11 of the 13 drawn (0 to 12).
+execute_process(COMMAND ${CAPTURE} --size 8x6 --fps 10 --from 0.3 --to 1.2 --every 4 --data ${DATA}
+                        --out ${OUT}/every RESULT_VARIABLE status)
+file(GLOB written RELATIVE ${OUT}/every ${OUT}/every/frame-*.png)
+list(SORT written)
+file(STRINGS ${OUT}/every/frames.tsv drawn)
+list(LENGTH drawn n)
+if(NOT status EQUAL 0 OR NOT written STREQUAL "frame-000003.png;frame-000007.png;frame-000011.png"
+   OR NOT n EQUAL 14)
+  message(FATAL_ERROR "--fps 10 --from 0.3 --to 1.2 --every 4 (status ${status}) wrote ${written} "
+                      "and drew ${n} lines of frames.tsv; expected frames 3, 7 and 11 of 0 to 12")
+endif()
+
 # The contact sheet of the same two seconds, a thumbnail every half second:
 # frames 0, 30, 60, 90 and 120, unshrunk at this size, in one row of
 # 64 x 48 pictures with a label strip under each, 4 pixels apart.

@@ -58,3 +58,10 @@ int handle_show_event(const SDL_Event& event, SDL_Window* window, Uint32 window_
     default: return 0;
   }
 }
+
+bool frame_ends(bool ended, SDL_Window* window, Uint32 window_id) {
+  int quit_requests = ended ? 1 : 0;
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) quit_requests += handle_show_event(event, window, window_id);
+  return quit_requests != 0;
+}

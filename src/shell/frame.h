@@ -68,3 +68,8 @@ void begin_frame();
 // Releasing F toggles full screen; a resize of the show window sets the
 // aspect viewport.
 int handle_show_event(const SDL_Event& event, SDL_Window* window, Uint32 window_id);
+
+// The end of a frame: handles every event in the queue and returns true when
+// the show ends after this frame, because it has ended by itself (ended) or
+// because one of the events asks to quit. Either way all of them are handled.
+bool frame_ends(bool ended, SDL_Window* window, Uint32 window_id);

@@ -72,11 +72,9 @@ int main(int argc, char** argv) {
 
   for (;;) {
     const FramePositions frame = draw_show_frame(origins);
-    int quit_requests = show_has_ended(frame.closing) ? 1 : 0;
+    const bool ended = show_has_ended(frame.closing);
     SDL_GL_SwapWindow(window);  // the last frame is shown too
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) quit_requests += handle_show_event(event, window, window_id);
-    if (quit_requests != 0) break;
+    if (frame_ends(ended, window, window_id)) break;
   }
 
   // SDL_Quit also stops the audio callback or the pacing timer.

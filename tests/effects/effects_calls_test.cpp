@@ -117,6 +117,46 @@ TEST(RingsCalls, FiftyStripsOfThirtyOneStepsInLayerOrder) {
   }
 }
 
+// At any time: the sway, and every vertex from the rings' formula. Ring i's
+// centre is at angle 0.5 i + 4t on the 0.4 circle; its inner radius is
+// 0.4 i, its width 0.2; step k is at k pi / 15 from the top.
+TEST(RingsCalls, EveryVertexAtAnyTime) {
+  const double t = 0.7;
+  record();
+  draw_rings(t);
+  const auto turns = calls_of(GlOp::rotate);
+  ASSERT_EQ(turns.size(), 2u);
+  EXPECT_NEAR(turns[0].v[0], 20 * std::sin(t), 1e-5) << "sway about y";
+  EXPECT_EQ(turns[0].v[2], 1.0f);
+  EXPECT_NEAR(turns[1].v[0], std::cos(2 * t), 1e-6) << "wobble about x";
+  EXPECT_EQ(turns[1].v[1], 1.0f);
+  EXPECT_FLOAT_EQ(calls_of(GlOp::translate).at(0).v[2], -2.0f);
+  const auto prims = primitives();
+  ASSERT_EQ(prims.size(), 50u);
+  // Each layer's vertices per step: (added to the inner radius, z).
+  const std::vector<std::pair<double, float>> layers[5] = {{{0, 0.2f}, {0.2, 0.2f}},
+                                                           {{0, -0.2f}, {0, 0.2f}},
+                                                           {{0.2, -0.2f}, {0.2, 0.2f}},
+                                                           {{0.2, 0.2f}},
+                                                           {{0, 0.2f}}};
+  for (int layer = 0; layer < 5; ++layer)
+    for (int i = 0; i < 10; ++i) {
+      const auto& got = prims[layer * 10 + i].vertices;
+      const size_t per_step = layers[layer].size();
+      ASSERT_EQ(got.size(), 31 * per_step);
+      const double a = 0.5 * i + 4 * t;
+      for (size_t n = 0; n < got.size(); ++n) {
+        const double theta = static_cast<double>(n / per_step) * M_PI / 15;
+        const auto [width, z] = layers[layer][n % per_step];
+        const double r = 0.4 * i + width;
+        SCOPED_TRACE(testing::Message() << "layer " << layer << ", ring " << i << ", vertex " << n);
+        EXPECT_NEAR(got[n].v[0], r * std::sin(theta) + 0.4 * std::cos(a), 1e-5);
+        EXPECT_NEAR(got[n].v[1], r * std::cos(theta) + 0.4 * std::sin(a), 1e-5);
+        EXPECT_EQ(got[n].v[2], z);
+      }
+    }
+}
+
 TEST(DroppingStripsCalls, StripsAppearEveryFourSecondsAndFallFromFourUp) {
   record();
   draw_dropping_strips(-0.01, 9);
@@ -168,6 +208,49 @@ TEST(TileFieldCalls, FallingTilesSpinOnAndTranslateBack) {
   const GlCall& tile = moves[1 + 12 + 1 + 5];  // -12, layer 0, +4, then tile 5
   EXPECT_FLOAT_EQ(tile.v[0], -6.0f);
   EXPECT_FLOAT_EQ(tile.v[1], static_cast<float>(std::fmod(100020 - 2 * t, 14.0) - 7));
+}
+
+// The tunnel's moves in order: back 60 and a turn of 20t, then per ring i a
+// turn of 20 sin(2t + i / 2) that adds up, and per tile j its place on the
+// ring, its depth (10t + 10i) mod 60, its half size and its own spin.
+TEST(TileFieldCalls, TunnelMovesAtAnyTime) {
+  const double t = 1.3;
+  record();
+  draw_tile_tunnel(t, 4);
+  expect_balanced_matrix_stack();
+  struct Move {
+    GlOp op;
+    float x, y, z;
+  };
+  std::vector<Move> want = {{GlOp::translate, 0, 0, -60},
+                            {GlOp::rotate, static_cast<float>(20 * t), 0, 0}};
+  for (int i = 0; i < 6; ++i) {
+    want.push_back({GlOp::rotate, static_cast<float>(20 * std::sin(2 * t + i / 2)), 0, 0});
+    for (int j = 0; j < 10; ++j) {
+      want.push_back({GlOp::rotate, 36.0f * j, 0, 0});
+      want.push_back({GlOp::translate, 2, 0, static_cast<float>(std::fmod(10 * t + 10 * i, 60))});
+      want.push_back({GlOp::scale, 0.5f, 0.5f, 1});
+      want.push_back({GlOp::rotate, static_cast<float>(180 * std::sin(t + i)), 0, 0});
+    }
+  }
+  std::vector<GlCall> got;
+  for (std::uint32_t n = 0; n < null_gl_log.size; ++n) {
+    const GlOp op = null_gl_log.calls[n].op;
+    if (op == GlOp::translate || op == GlOp::rotate || op == GlOp::scale)
+      got.push_back(null_gl_log.calls[n]);
+  }
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t n = 0; n < want.size(); ++n) {
+    SCOPED_TRACE(testing::Message() << "move " << n);
+    EXPECT_EQ(got[n].op, want[n].op);
+    EXPECT_NEAR(got[n].v[0], want[n].x, 1e-4);
+    if (want[n].op == GlOp::rotate) {  // always about z
+      EXPECT_EQ(got[n].v[3], 1.0f);
+    } else {
+      EXPECT_NEAR(got[n].v[1], want[n].y, 1e-5);
+      EXPECT_NEAR(got[n].v[2], want[n].z, 1e-4);
+    }
+  }
 }
 
 TEST(BlobFieldCalls, FieldFromCoincidingBlobs) {
@@ -610,5 +693,42 @@ TEST(TwistedTubeCalls, AnglesAndFirstSection) {
   compute_twist_angles(2.0f);
   const double b = std::sin(2.1), c = std::sin(2.0 + b);
   EXPECT_NEAR(twist_angles[10], std::cos(2.0 + 2 * c) + 2.5 + b, 1e-5);
+  clear_twist_angles();
+}
+
+// Every quad of the tube from its formula, with the angles of a later time:
+// section i at height i / 2, swayed sideways by sin(i / 5 + x), side j from
+// angle j 3.141 / 2 to (j + 1) 3.141 / 2 past the section's own turn.
+TEST(TwistedTubeCalls, EveryQuadAtAnyTime) {
+  const double x = 1.7;
+  compute_twist_angles(static_cast<float>(x));
+  const double b = std::sin(1.05 * x), c = std::sin(x + b);
+  auto angle = [&](int i) { return std::cos(0.2 * i + 2 * c) + x + 0.05 * i + b; };
+  for (int i = 0; i < twist_section_count; ++i)
+    ASSERT_NEAR(twist_angles[i], angle(i), 1e-5) << "section " << i;
+  record();
+  draw_twisted_tube(static_cast<float>(x));
+  const auto prims = primitives();
+  ASSERT_EQ(prims.size(), 59u * 4u * 2u);
+  for (int i = 0; i < 59; ++i)
+    for (int j = 0; j < 4; ++j) {
+      SCOPED_TRACE(testing::Message() << "section " << i << ", side " << j);
+      const auto& quad = prims[(i * 4 + j) * 2].vertices;
+      ASSERT_EQ(quad.size(), 4u);
+      // Corners in order: (i, j), (i, j + 1), (i + 1, j + 1), (i + 1, j).
+      const int rows[4] = {i, i, i + 1, i + 1}, sides[4] = {j, j + 1, j + 1, j};
+      for (int k = 0; k < 4; ++k) {
+        const double around = sides[k] * 3.141 / 2 + angle(rows[k]);
+        EXPECT_NEAR(quad[k].v[0], std::sin(rows[k] / 5.0 + x) + 5 * std::sin(around), 1e-4) << k;
+        EXPECT_FLOAT_EQ(quad[k].v[1], 0.5f * rows[k]) << k;
+        EXPECT_NEAR(quad[k].v[2], 5 * std::cos(around), 1e-4) << k;
+      }
+      // The edge lines start where the quad's two lower corners are, 5.001 out.
+      const auto& lines = prims[(i * 4 + j) * 2 + 1].vertices;
+      ASSERT_EQ(lines.size(), 4u);
+      const double edge = j * 3.141 / 2 + angle(i);
+      EXPECT_NEAR(lines[0].v[0], std::sin(i / 5.0 + x) + 5.001 * std::sin(edge), 1e-4);
+      EXPECT_NEAR(lines[0].v[2], 5.001 * std::cos(edge) + 0.01, 1e-4);
+    }
   clear_twist_angles();
 }

@@ -242,8 +242,12 @@ TEST_F(ModRender, BadOptionsOfEitherToolPrintUsageAndGiveStatusTwo) {
   // audio.wav would pass 4 GiB before the last frame.
   cases.push_back({capture_path, "--to 50000" + out});
   cases.push_back({capture_path, "--fps 1000 --to 86400" + out});
+  // The video's encoder takes even sizes only, and every frame.
+  const std::string video = " --video '" + temp_path("v.mp4") + "'";
   for (const std::string& args :
-       {"--bogus 1" + out, "--to" + out, std::string("--to 1"), "--from 2 --to 1" + out})
+       {"--bogus 1" + out, "--to" + out, std::string("--to 1"), "--from 2 --to 1" + out,
+        "--from 1.5 --to 1.49" + out, "--size 63x48 --to 1" + video, "--size 64x47 --to 1" + video,
+        "--every 2 --to 1" + video})
     cases.push_back({capture_path, args});
   // A video's kind comes from its extension; an MP4's colour planes need even sides.
   for (const char* video : {"show.avi", "show", "show.mp4.part", "show.", ".mkv/show"})
@@ -260,6 +264,36 @@ TEST_F(ModRender, BadOptionsOfEitherToolPrintUsageAndGiveStatusTwo) {
               std::string::npos)
         << run.err;
     EXPECT_NE(access((is_modrender ? wav_ : out_dir).c_str(), F_OK), 0) << "something was written";
+  }
+}
+
+// Both tools: every limit the usage texts give is itself accepted, alone and
+// with the options it combines with. The runs stop right after the options,
+// at the module: modrender's is missing, the capture's data directory too.
+TEST_F(ModRender, EveryLimitOfEitherToolIsAccepted) {
+  const std::string files = " '" + temp_path("missing.mod") + "' '" + wav_ + "'";
+  for (const char* args :
+       {"--mode 1 --seconds 86400", "--mode 2 --seconds 48695", "--seconds 0.001"}) {
+    SCOPED_TRACE(std::string("drmorvel-modrender ") + args);
+    const Outcome run = modrender(args + files);
+    EXPECT_EQ(run.err.find("usage:"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("cannot open"), std::string::npos) << run.err;
+  }
+  const std::string data = " --data '" + temp_path("no-data") + "'";
+  const std::string out = " --out '" + temp_path("capture") + "'";
+  const std::string sheet = " --sheet '" + temp_path("sheet.png") + "'";
+  const std::string video = " --video '" + temp_path("v.mp4") + "'";
+  // Each range's lower ends in one run and its upper ends in another; --to
+  // with --out up to what audio.wav holds; --video with even sizes.
+  for (const std::string& args :
+       {"--size 1x1 --fps 1 --from 0 --to 0 --every 1" + out,
+        "--size 4096x4096 --fps 1000 --from 86400 --to 86400 --every 1000000" + sheet,
+        "--size 1x4096 --to 48695" + out, "--size 4096x1 --from 0.5 --to 0.5" + out,
+        "--size 2x2 --to 86400" + video, "--size 4096x4096 --from 1 --to 2 --every 1" + video}) {
+    SCOPED_TRACE("drmorvel-capture " + args);
+    const Outcome run = run_tool(CAPTURE_PATH, args + data);
+    EXPECT_EQ(run.err.find("usage:"), std::string::npos) << run.err;
+    EXPECT_NE(run.status, 2) << run.err;
   }
 }
 

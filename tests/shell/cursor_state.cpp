@@ -1,18 +1,49 @@
-// cursor-state: prints "shown" or "hidden" for the mouse cursor the X server
-// shows right now, where the pointer is: hidden when its image has no pixel
-// that is not fully transparent. Move the pointer over a window first to
-// read that window's cursor.
+// cursor-state WINDOW: moves the pointer to the middle of the window and
+// prints "shown" or "hidden" for the cursor the X server shows there: hidden
+// when its image has no pixel that is not fully transparent. Prints
+// "elsewhere" instead when the pointer is not over that window itself (not
+// mapped yet, covered, or the window manager's frame is in the way), so that
+// a caller waiting for a state does not read another window's cursor.
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 
 #include <cstdio>
+#include <cstdlib>
 
-int main() {
-  Display* display = XOpenDisplay(nullptr);
+namespace {
+
+// The innermost window under the pointer.
+Window window_under_pointer(Display* display) {
+  Window at = DefaultRootWindow(display), root = 0, child = 0;
+  int rx = 0, ry = 0, x = 0, y = 0;
+  unsigned int mask = 0;
+  while (XQueryPointer(display, at, &root, &child, &rx, &ry, &x, &y, &mask) && child != None)
+    at = child;
+  return at;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Display* display = argc == 2 ? XOpenDisplay(nullptr) : nullptr;
   if (display == nullptr) {
-    std::fputs("cursor-state: cannot open the display\n", stderr);
+    std::fputs("usage: cursor-state WINDOW (on an X display)\n", stderr);
     return 1;
+  }
+  const Window window = std::strtoul(argv[1], nullptr, 0);
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) {
+    std::puts("elsewhere");
+    XCloseDisplay(display);
+    return 0;
+  }
+  XWarpPointer(display, None, window, 0, 0, 0, 0, attributes.width / 2, attributes.height / 2);
+  XSync(display, False);
+  if (window_under_pointer(display) != window) {
+    std::puts("elsewhere");
+    XCloseDisplay(display);
+    return 0;
   }
   int event_base = 0, error_base = 0;
   XFixesCursorImage* image = XFixesQueryExtension(display, &event_base, &error_base)

@@ -36,16 +36,24 @@ window_size() {
   echo "${WIDTH}x${HEIGHT}"
 }
 
-# Waits until the window has the given size (the X server applies changes
-# asynchronously); fails after ten seconds.
-expect_size() {
-  local wid=$1 want=$2 got
-  for _ in $(seq 50); do
-    got=$(window_size "$wid")
+# Waits until a command prints the wanted text, for up to 20 seconds by the
+# clock rather than a number of tries (a loaded machine makes every try
+# slower); fails with what the command printed last.
+#   wait_for WHAT WANT COMMAND...
+wait_for() {
+  local what=$1 want=$2 got deadline=$((SECONDS + 20))
+  shift 2
+  while :; do
+    got=$("$@")
     [ "$got" = "$want" ] && return 0
-    sleep 0.2
+    [ "$SECONDS" -lt "$deadline" ] || fail "$what is $got, expected $want"
+    sleep 0.1
   done
-  fail "window is $got, expected $want"
+}
+
+# The X server and the window manager apply changes asynchronously.
+expect_size() {
+  wait_for window "$2" window_size "$1"
 }
 
 # Starts the program in the background: timeout inside the X server, so
@@ -62,17 +70,11 @@ finish_show() {
   [ "$(cat "$work/out")" = "$menu" ] || fail "standard output is not the menu alone: $(cat "$work/out")"
 }
 
-# Waits until the cursor over the window is "shown" or "hidden"; fails
-# after ten seconds.
+# The cursor that the show's window itself shows, once the pointer is over
+# it: cursor-state reads "elsewhere" while the window is still being mapped or
+# the window manager's frame or another window is in the way.
 expect_cursor() {
-  local wid=$1 want=$2 got
-  for _ in $(seq 50); do
-    xdotool mousemove --window "$wid" 100 100
-    got=$("$bin/cursor-state") || fail "cannot read the cursor"
-    [ "$got" = "$want" ] && return 0
-    sleep 0.2
-  done
-  fail "the cursor is $got, expected $want"
+  wait_for "the cursor" "$2" "$bin/cursor-state" "$1"
 }
 
 still_running() {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "gl_context.h"
 #include "shell/frame.h"
@@ -116,6 +117,47 @@ TEST(ShowEvents, OnlyTheShowWindowsResizeSetsTheViewport) {
             (V{240, 0, 1440, 1080}));
   EXPECT_EQ(handle_show_event(resize(8, SDL_WINDOWEVENT_RESIZED, 300, 0), win, 8), 0);
   EXPECT_EQ(show_view.height, 1);
+}
+
+// One frame's queue holding several events: the frame ends the show when any
+// of them asks to quit or the show has ended by itself, whatever comes after,
+// and handles every one of them first.
+TEST(ShowEvents, SeveralEventsInOneFrame) {
+  TestGlContext gl(64, 48);
+  ASSERT_TRUE(gl.ok()) << SDL_GetError();
+  SDL_Window* win = gl.window();
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  const SDL_Event q_up = key(SDL_KEYUP, SDLK_q), q_down = key(SDL_KEYDOWN, SDLK_q);
+  const SDL_Event a_up = key(SDL_KEYUP, SDLK_a), a_down = key(SDL_KEYDOWN, SDLK_a);
+  const SDL_Event wide = resize(8, SDL_WINDOWEVENT_RESIZED, 1920, 1080);
+  struct Case {
+    const char* what;
+    bool ended;
+    std::vector<SDL_Event> events;
+    bool ends;
+  };
+  const Case cases[] = {
+      {"a quit among other keys", false, {a_down, q_up, a_up, q_down}, true},
+      {"two quits", false, {quit, q_up}, true},
+      {"a quit, then a resize", false, {quit, wide}, true},
+      {"the show's end, then other events", true, {a_up, q_down, wide}, true},
+      {"the show's end and a quit", true, {key(SDL_KEYUP, SDLK_ESCAPE)}, true},
+      {"no quit among keys and a resize", false, {q_down, a_up, wide}, false},
+      {"an empty queue", false, {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    set_aspect_viewport(0, 0, 64, 48);
+    for (SDL_Event e : c.events) ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+    EXPECT_EQ(frame_ends(c.ended, win, 8), c.ends);
+    EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT), 0)
+        << "events left for the next frame";
+    const bool resized = c.events.size() > 0 && c.events.back().type == SDL_WINDOWEVENT;
+    EXPECT_EQ(show_view.width, resized ? 1440 : 64) << "the resize at the end was not handled";
+  }
 }
 
 }  // namespace

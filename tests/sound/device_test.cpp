@@ -2,13 +2,38 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "sound/sound.h"
+
+// What SDL is asked for. This test links with --wrap for SDL_OpenAudio and
+// SDL_AddTimer, so the show's calls come here first: the audio request is
+// kept and passed on to SDL; the timer is only kept (the tests tick the
+// player themselves).
+namespace {
+SDL_AudioSpec asked_audio;
+int audio_opens = 0;
+Uint32 asked_interval = 0;
+SDL_TimerCallback asked_timer = nullptr;
+}  // namespace
+
+extern "C" int __real_SDL_OpenAudio(SDL_AudioSpec* desired, SDL_AudioSpec* obtained);
+extern "C" int __wrap_SDL_OpenAudio(SDL_AudioSpec* desired, SDL_AudioSpec* obtained) {
+  asked_audio = *desired;
+  ++audio_opens;
+  return __real_SDL_OpenAudio(desired, obtained);
+}
+extern "C" SDL_TimerID __wrap_SDL_AddTimer(Uint32 interval, SDL_TimerCallback callback, void*) {
+  asked_interval = interval;
+  asked_timer = callback;
+  return 1;
+}
 
 namespace {
 
@@ -162,6 +187,10 @@ class DeviceChoiceTest : public ::testing::Test {
   void SetUp() override {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     sound = SoundState{};
+    asked_audio = SDL_AudioSpec{};
+    audio_opens = 0;
+    asked_interval = 0;
+    asked_timer = nullptr;
   }
   void TearDown() override {
     SDL_CloseAudio();
@@ -267,6 +296,97 @@ TEST_F(DeviceChoiceTest, AudioThatCannotOpenFallsBackToTheSilentDevice) {
     EXPECT_EQ(sound.master_volume, 64);
   }
   EXPECT_EQ(snd_open_sdl(44100), 0);
+}
+
+// Each answer's request as SDL receives it, and then what starting the
+// pacing asks for: the opened stream plays, or a 20 ms timer ticks the player.
+TEST_F(DeviceChoiceTest, WhatSdlIsAskedForEachAnswer) {
+  struct Case {
+    const char* driver;
+    const char* answer;
+    int freq;  // 0: no audio device asked for
+    SDL_AudioFormat format;
+    bool silent;
+  };
+  const Case cases[] = {{"dummy", "2\n", 44100, AUDIO_S16LSB, false},
+                        {"dummy", "1\n", 22050, AUDIO_U8, false},
+                        {"dummy", "0\n", 0, 0, true},
+                        {"dummy", "x\n", 0, 0, true},
+                        {"no-such-driver", "2\n", 44100, AUDIO_S16LSB, true},
+                        {"no-such-driver", "1\n", 22050, AUDIO_U8, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.driver << ", answer " << c.answer);
+    TearDown();
+    SetUp();
+    setenv("SDL_AUDIODRIVER", c.driver, 1);
+    choose(c.answer);
+    EXPECT_EQ(audio_opens, c.freq != 0 ? 1 : 0);
+    if (c.freq != 0) {
+      EXPECT_EQ(asked_audio.freq, c.freq);
+      EXPECT_EQ(asked_audio.format, c.format)
+          << "sample format 0x" << std::hex << asked_audio.format;
+      EXPECT_EQ(asked_audio.channels, 1);
+      EXPECT_EQ(asked_audio.samples, 2048);
+      EXPECT_EQ(asked_audio.callback, snd_audio_callback);
+      EXPECT_EQ(asked_audio.userdata, nullptr);
+    }
+    snd_pacing_start(50);
+    EXPECT_EQ(asked_interval, c.silent ? 20u : 0u) << "timer interval in ms";
+    EXPECT_EQ(asked_timer, c.silent ? snd_timer_tick : nullptr);
+    EXPECT_EQ(SDL_GetAudioStatus(), c.silent ? SDL_AUDIO_STOPPED : SDL_AUDIO_PLAYING);
+  }
+}
+
+// The pace end to end, without timing the machine: SDL's disk driver writes
+// the stream the callback fills, in the format the device was opened with,
+// as fast as it is filled. Those bytes, read as that format, must last one
+// second per 50 player ticks. The silence the driver writes while the
+// stream is still paused is left out: the file's size at the first tick.
+std::atomic<int> disk_ticks{0};
+std::atomic<long> size_at_first_tick{-1};
+const char* disk_file = nullptr;
+
+long file_size(const char* path) {
+  struct stat st {};
+  return stat(path, &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+void count_disk_tick() {
+  if (disk_ticks.fetch_add(1) == 0) size_at_first_tick = file_size(disk_file);
+}
+
+TEST_F(DeviceChoiceTest, TheDiskDriversBytesLastOneSecondPerFiftyTicks) {
+  const std::string path = testing::TempDir() + "drmorvel-disk-audio.raw";
+  disk_file = path.c_str();
+  for (const char* answer : {"2\n", "1\n"}) {
+    SCOPED_TRACE(answer);
+    TearDown();
+    SetUp();
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", disk_file, 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    disk_ticks = 0;
+    size_at_first_tick = -1;
+    snd_set_tick_observer(count_disk_tick);
+    ASSERT_EQ(choose(answer), 1);
+    snd_pacing_start(50);
+    // 40 s of sound; the driver does not wait between buffers.
+    for (int waited = 0; disk_ticks < 2000 && waited < 60000; waited += 5) SDL_Delay(5);
+    SDL_CloseAudio();
+    snd_set_tick_observer(nullptr);
+    ASSERT_GE(disk_ticks, 2000);
+    const long bytes = file_size(disk_file) - size_at_first_tick;
+    const int bytes_per_second = asked_audio.freq * asked_audio.channels *
+                                 static_cast<int>(SDL_AUDIO_BITSIZE(asked_audio.format)) / 8;
+    const double ticks_per_second =
+        (disk_ticks - 1) / (static_cast<double>(bytes) / bytes_per_second);
+    // Within 1 %: the driver's file buffer and the tick under way at either end.
+    EXPECT_NEAR(ticks_per_second, 50.0, 0.5)
+        << disk_ticks << " ticks in " << bytes << " bytes of sound";
+  }
+  std::remove(disk_file);
+  unsetenv("SDL_DISKAUDIOFILE");
+  unsetenv("SDL_DISKAUDIODELAY");
 }
 
 }  // namespace
