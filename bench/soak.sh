@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A long live run: the show with the test song that never ends, in full
 # screen on a small Xvfb screen under a window manager, heard through a
-# private PulseAudio server with a null sink, for N minutes (default 30).
+# private sound server with a null sink, for N minutes (default 30).
 # The show's resident memory is read once a minute and the sink's monitor
 # recorded; afterwards the recording is compared with drmorvel-modrender's
 # rendering of the same song. The last line is
@@ -16,20 +16,37 @@
 # real-time thread (tests/package/stall_probe.py): a gap with a late
 # wake-up of tens of milliseconds is the machine's, not the show's.
 #
-#   bench/soak.sh [--minutes N] [build dir]
+# The server (tests/package/sound_server.sh): PulseAudio (the default), or
+# PipeWire as Debian 12's GNOME desktop runs it, its graph at 48000 Hz
+# (pipewire) or allowed to run at the show's 44100 Hz (pipewire-44100). The
+# show reaches it through SDL's pulseaudio driver (the default) or, with
+# --driver pipewire, SDL's own PipeWire driver. Resampled by a 48000 Hz
+# graph, the recording is compared window by window
+# (tests/package/audio_windows.py), else sample for sample.
+#
+#   bench/soak.sh [--minutes N] [--server pulseaudio|pipewire|pipewire-44100]
+#                 [--driver pulseaudio|pipewire] [build dir]
 set -euo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
 
 minutes=30
 build=$BUILD
+server=pulseaudio
+driver=pulseaudio
 while [ $# -gt 0 ]; do
   case $1 in
     --minutes) minutes=${2:?--minutes needs a value}; shift 2 ;;
+    --server) server=${2:?--server needs a value}; shift 2 ;;
+    --driver) driver=${2:?--driver needs a value}; shift 2 ;;
     -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
     *) build=$1; shift ;;
   esac
 done
 [[ $minutes =~ ^[1-9][0-9]*$ ]] || { echo "soak: --minutes takes a whole number from 1" >&2; exit 2; }
+case $server in pulseaudio|pipewire|pipewire-44100) ;; *) echo "soak: --server pulseaudio, pipewire or pipewire-44100" >&2; exit 2 ;; esac
+case $driver in pulseaudio|pipewire) ;; *) echo "soak: --driver pulseaudio or pipewire" >&2; exit 2 ;; esac
+[ "$driver" = pulseaudio ] || [ "$server" != pulseaudio ] || { echo "soak: --driver pipewire needs a PipeWire --server" >&2; exit 2; }
+export SOUND_SERVER=$server
 
 # A screen of 640x480: the full-screen show fills it, and the software
 # rasteriser's fill rate keeps up at that size.
@@ -39,7 +56,7 @@ if [ -n "${SOAK_WORK:-}" ]; then  # inside the X server
   work=$SOAK_WORK
   source "$ROOT/tests/shell/window_manager.sh"
   start_window_manager
-  SDL_AUDIODRIVER=pulseaudio GALLIUM_HUD=fps GALLIUM_HUD_VISIBLE=false GALLIUM_HUD_DUMP_DIR="$work" "$build/bin/drmorvel-endless" </dev/null \
+  SDL_AUDIODRIVER=$driver GALLIUM_HUD=fps GALLIUM_HUD_VISIBLE=false GALLIUM_HUD_DUMP_DIR="$work" "$build/bin/drmorvel-endless" </dev/null \
     >"$work/show.out" 2>"$work/show.err" &
   show=$!
   start=$(date +%s)
@@ -55,7 +72,8 @@ if [ -n "${SOAK_WORK:-}" ]; then  # inside the X server
   done
   # What the sink has received so far is all played by the show; what
   # follows its ending is not compared.
-  stat -c %s "$work/heard.raw" >"$work/heard_bytes"
+  source "$ROOT/tests/package/sound_server.sh"
+  sound_record_file=$work/heard.raw sound_record_bytes >"$work/heard_bytes"
   kill -TERM "$show"
   status=0
   wait "$show" || status=$?
@@ -64,7 +82,7 @@ if [ -n "${SOAK_WORK:-}" ]; then  # inside the X server
   exit 0
 fi
 
-ensure_packages "${PACKAGES[@]}" "${SOUND_PACKAGES[@]}" python3
+ensure_packages "${PACKAGES[@]}" "${SOUND_PACKAGES[@]}"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$ROOT" -B "$build" -DDRMORVEL_DATA_DIR="$build/data/" >/dev/null
 fi
@@ -79,12 +97,13 @@ else
   trap 'sound_server_stop; rm -rf "$work"' EXIT
 fi
 # The server logs every underrun of the show's stream (its buffer ran dry
-# before the show refilled it) at debug level.
+# before the show refilled it): PulseAudio at debug level, PipeWire at
+# information level.
 SOUND_SERVER_VERBOSE=1 sound_server_start "$work"
 sound_record_start "$work/heard.raw"
 python3 "$ROOT/tests/package/stall_probe.py" $((60 * minutes + 120)) >"$work/stalls" &
 probe=$!
-SOAK_WORK=$work xvfb-run -a -s "-screen 0 $screen" "$0" --minutes "$minutes" "$build"
+SOAK_WORK=$work xvfb-run -a -s "-screen 0 $screen" "$0" --minutes "$minutes" --server "$server" --driver "$driver" "$build"
 sound_record_stop
 kill -TERM "$probe" && wait "$probe"
 
@@ -100,5 +119,11 @@ echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "resident memory over the minutes: $(awk '{ print $2 }' "$work/rss" | sort -n | sed -n '1p;$p' | paste -sd' ') KiB (lowest, highest)"
 echo "a real-time thread's wake-ups on this machine: $(cat "$work/stalls")"
 growth=$(awk 'NR == 1 { first = $2 } { last = $2 } END { print last - first }' "$work/rss")
-gaps=$(python3 "$ROOT/tests/package/audio_gaps.py" --bytes "$(cat "$work/heard_bytes")" "$work/heard.raw" "$work/ref.wav")
+echo "sound server: $server, SDL's $driver driver, recorded at $(sound_record_rate) Hz"
+if [ "$(sound_record_rate)" = 44100 ]; then
+  gaps=$(python3 "$ROOT/tests/package/audio_gaps.py" --bytes "$(cat "$work/heard_bytes")" "$work/heard.raw" "$work/ref.wav")
+else
+  gaps=$(/usr/bin/python3 "$ROOT/tests/package/audio_windows.py" --rate "$(sound_record_rate)" \
+    --bytes "$(cat "$work/heard_bytes")" "$work/heard.raw" "$work/ref.wav")
+fi
 echo "rss_growth_kib=$growth gaps=$gaps"

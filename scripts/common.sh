@@ -13,10 +13,13 @@ PACKAGES=(cmake g++ make pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri libegl
 # What capturing the show to video needs: scripts/run without a display, and
 # the video tests (which skip without it), so scripts/test installs it too.
 VIDEO_PACKAGES=(ffmpeg)
-# A desktop's sound server, run privately with a null sink by the package
-# tests and bench/soak.sh; Debian's checks of the package; the comparison of
-# what the sound server heard with the offline rendering.
-SOUND_PACKAGES=(pulseaudio pulseaudio-utils)
+# A desktop's sound servers, run privately with a null sink by the package
+# tests and bench/soak.sh: PulseAudio, and PipeWire with its session manager
+# and PulseAudio service (the library is what SDL's pipewire driver loads);
+# the comparison of what they heard with the offline rendering (numpy for
+# a 48000 Hz recording). Then Debian's checks of the package.
+SOUND_PACKAGES=(pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber libpipewire-0.3-0
+                dbus-daemon python3 python3-numpy)
 PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream devscripts groff-base python3)
 
 # Installs whatever of the given Debian packages is missing: with apt-get as

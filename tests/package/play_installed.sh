@@ -2,22 +2,30 @@
 # The package as a desktop user meets it: installed with apt-get, started
 # exactly as its desktop entry's Exec line says (desktop full screen, here
 # on a small X screen under a window manager, standard input /dev/null),
-# heard through a private PulseAudio server with a null sink. The show must
-# play to its end and exit 0, and the sink must have received exactly
-# drmorvel-modrender's rendering of the installed module, from the first
-# sound to the show's end, with no gap or repeated stretch. The package is
-# removed and the server stopped afterwards. Where the server reports that
-# the show's stream ran dry (a busy machine that did not run the show's
-# audio thread in time), the play is tried again, three times in all; when
-# every attempt ran dry the test is skipped, saying so.
+# heard through a private sound server with a null sink
+# (tests/package/sound_server.sh). The show must play to its end and exit
+# 0, and the sink must have received drmorvel-modrender's rendering of the
+# installed module, from the first sound to the show's end: exactly, sample
+# for sample, where the server runs at the show's 44100 Hz; where a
+# PipeWire graph at 48000 Hz resamples it, with no gap, repeat or skip and
+# at the rendering's level (audio_windows.py). The package is removed and
+# the server stopped afterwards. Where the server reports that the show's
+# stream ran dry (a busy machine that did not run the show's audio thread
+# in time), the play is tried again, three times in all; when every attempt
+# ran dry the test is skipped, saying so.
 #
-#   play_installed.sh DEB_DIR BINDIR WORK
+#   play_installed.sh DEB_DIR BINDIR WORK [SERVER [DRIVER]]
 #
 # DEB_DIR holds the one package to install; BINDIR drmorvel-modrender.
+# SERVER: pulseaudio (default), pipewire (its graph at 48000 Hz, as on a
+# desktop) or pipewire-44100 (allowed to run at 44100 Hz). DRIVER: the SDL
+# audio driver, pulseaudio or pipewire, checked against the protocol the
+# stream came through; desktop (default): none named, SDL picks as on a
+# desktop.
 # Exit status 77: skipped (not root, drmorvel already installed here, or a
 # machine too busy to feed the sound server in time).
 set -uo pipefail
-debdir=$1 bin=$2 work=$3
+debdir=$1 bin=$2 work=$3 server=${4:-pulseaudio} driver=${5:-desktop}
 here=$(cd "$(dirname "$0")" && pwd)
 entry=/usr/share/applications/drmorvel.desktop
 module=/usr/share/drmorvel-by-quenlo/data/zurivovariv.mod
@@ -34,6 +42,7 @@ if [ "${PLAY_INNER:-}" = 1 ]; then  # inside the X server
   exec_line=$(sed -n 's/^Exec=//p' "$entry" | sed 's/%[a-zA-Z]//g')
   read -r -a command <<<"$exec_line"
   status=0
+  [ "$driver" = desktop ] || export SDL_AUDIODRIVER=$driver
   timeout 400 "${command[@]}" </dev/null >"$work/show.out" 2>"$work/show.err" || status=$?
   echo "$status" >"$work/status"
   kill "$wm_pid" 2>/dev/null
@@ -45,15 +54,29 @@ if dpkg-query -W -f='${Status}' drmorvel 2>/dev/null | grep -q 'install ok insta
   echo "skipped: drmorvel is installed here, and this test installs and removes its own"
   exit 77
 fi
-for tool in xvfb-run openbox xprop pulseaudio pactl parec python3; do
+case $server in
+  pulseaudio) tools=(pulseaudio) ;;
+  pipewire|pipewire-44100) tools=(pipewire pipewire-pulse wireplumber dbus-run-session pw-cli pw-dump) ;;
+  *) fail "unknown sound server $server" ;;
+esac
+case $driver in
+  pulseaudio|desktop) ;;
+  pipewire) [ "$server" != pulseaudio ] || fail "SDL's pipewire driver needs a PipeWire server" ;;
+  *) fail "unknown SDL audio driver $driver" ;;
+esac
+for tool in xvfb-run openbox xprop pactl parec python3 "${tools[@]}"; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/test installs it)"
 done
+export SOUND_SERVER=$server
+source "$here/sound_server.sh"
+if [ "$(sound_record_rate)" != 44100 ]; then
+  /usr/bin/python3 -c 'import numpy' 2>/dev/null || fail "python3-numpy is not installed (scripts/test installs it)"
+fi
 debs=("$debdir"/drmorvel_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one package in $debdir, got: ${debs[*]}"
 deb=$(readlink -f "${debs[0]}")
 
 rm -rf "$work" && mkdir -p "$work" || exit 1
-source "$here/sound_server.sh"
 cleanup() {
   sound_server_stop 2>/dev/null
   DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 purge -y -q drmorvel \
@@ -79,23 +102,40 @@ until=$(( (end_tick - 1) * 882 ))
 # did not run the show's audio thread in time (the stall probe says how
 # late it woke a real-time thread), which says nothing of the show.
 play_once() {
-  local attempt=$1 status faults underruns
+  local attempt=$1 status faults underruns protocol=
   rm -rf "$work/play" && mkdir -p "$work/play"
   SOUND_SERVER_VERBOSE=1 sound_server_start "$work/play" || fail "no sound server"
   sound_record_start "$work/play/heard.raw" || fail "no recording"
   python3 "$here/stall_probe.py" 600 >"$work/play/stalls" &
-  local probe=$!
+  local probe=$! watch=
+  if [ "$server" != pulseaudio ]; then
+    sound_stream_protocol drmorvel 60 >"$work/play/protocol" &
+    watch=$!
+  fi
   # A small screen: the show fills it, and software rendering keeps up.
-  PLAY_INNER=1 xvfb-run -a -s "-screen 0 320x240x24" "$0" "$debdir" "$bin" "$work/play" || fail "xvfb-run failed"
+  PLAY_INNER=1 xvfb-run -a -s "-screen 0 320x240x24" "$0" "$debdir" "$bin" "$work/play" "$server" "$driver" ||
+    fail "xvfb-run failed"
   sleep 1  # the last sound the server took reaches the recording
   kill -TERM "$probe" && wait "$probe"
+  if [ -n "$watch" ]; then
+    wait "$watch"
+    protocol=$(cat "$work/play/protocol")
+  fi
   sound_server_stop
 
   status=$(cat "$work/play/status")
   [ "$status" = 0 ] || fail "exit status $status: $(tail -n 20 "$work/play/show.err")"
   grep -q -F 'Select your sound device:' "$work/play/show.out" || fail "the show did not print its menu"
-  faults=$(python3 "$here/audio_gaps.py" --until "$until" "$work/play/heard.raw" "$work/ref.wav" 2>"$work/play/faults") ||
-    fail "the comparison failed: $(cat "$work/play/faults")"
+  case $driver:$protocol in
+    pulseaudio:pulseaudio|pipewire:pipewire|desktop:*|*:) ;;
+    *) fail "SDL's $driver driver was asked for, but the stream came through the $protocol protocol" ;;
+  esac
+  if [ "$(sound_record_rate)" = 44100 ]; then
+    faults=$(python3 "$here/audio_gaps.py" --until "$until" "$work/play/heard.raw" "$work/ref.wav" 2>"$work/play/faults")
+  else
+    faults=$(/usr/bin/python3 "$here/audio_windows.py" --rate "$(sound_record_rate)" --until "$until" \
+      "$work/play/heard.raw" "$work/ref.wav" 2>"$work/play/faults")
+  fi || fail "the comparison failed: $(cat "$work/play/faults")"
   [ "$faults" = 0 ] && return 0
   underruns=$(sound_server_dropouts "$work/play")
   echo "attempt $attempt: the sound heard differs from the rendering ($faults faults):" >&2
@@ -108,8 +148,14 @@ play_once() {
 for attempt in 1 2 3; do
   play_once $attempt
   case $? in
-    0) echo "ok: $(basename "$deb") played to its end; $(( until / 44100 )) s of sound heard exactly as rendered" \
-         "(attempt $attempt; machine: $(cat "$work/play/stalls"))"
+    0) if [ "$(sound_record_rate)" = 44100 ]; then
+         heard="exactly as rendered"
+       else
+         heard="without a gap, repeat or skip at $(sound_record_rate) Hz ($(tail -n 1 "$work/play/faults"))"
+       fi
+       echo "ok: $(basename "$deb") played to its end through $server" \
+         "(stream through the ${protocol:-pulseaudio} protocol, SDL driver: $driver);" \
+         "$(( until / 44100 )) s of sound heard $heard (attempt $attempt; machine: $(cat "$work/play/stalls"))"
        exit 0 ;;
     1) fail "the show's sound is wrong" ;;
   esac

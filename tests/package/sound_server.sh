@@ -1,41 +1,140 @@
-# A private PulseAudio server with one null sink, as a desktop's sound
-# server but headless, and a recording of what reaches that sink. Sourced,
-# not run; the package test and bench/soak.sh share it.
+# A private sound server with one null sink, as a desktop's sound server
+# but headless, and a recording of what reaches that sink. Sourced, not
+# run; the package test and bench/soak.sh share it.
 #
-#   sound_server_start DIR    the server's runtime directory and log in DIR;
-#                             exports XDG_RUNTIME_DIR; the null sink
-#                             "show" is the only and so the default sink
-#   sound_record_start FILE   raw 16-bit mono 44100 Hz from the sink's monitor
+# SOUND_SERVER picks the server:
+#   pulseaudio      PulseAudio (the default)
+#   pipewire        PipeWire with its session manager (WirePlumber) and its
+#                   PulseAudio service, as Debian 12's GNOME desktop runs
+#                   them: the graph runs at 48000 Hz and resamples the
+#                   show's 44100 Hz stream
+#   pipewire-44100  the same, the graph allowed to run at 44100 Hz too: it
+#                   takes the rate of the first stream, so nothing is
+#                   resampled
+# Both are reached through the PulseAudio protocol (pactl, parec); PipeWire
+# also through its own, which SDL's pipewire driver speaks.
+#
+#   sound_server_start DIR    the server's runtime directory, configuration
+#                             and logs in DIR; exports XDG_RUNTIME_DIR; the
+#                             null sink "show" is the default sink
+#   sound_record_start FILE   raw 16-bit mono from the sink, at
+#                             sound_record_rate Hz: PulseAudio's monitor
+#                             downmixed (PulseAudio averages the stereo
+#                             sink's two channels, which the mono stream
+#                             filled alike), PipeWire's left channel (its
+#                             channel mixer folds left and right into mono
+#                             at -3 dB each: 3 dB louder than the stream)
+#   sound_record_bytes        the bytes of it recorded so far
 #   sound_record_stop
 #   sound_server_stop
-#   sound_server_dropouts     how often the server found the client's stream
+#   sound_server_dropouts DIR how often the server found the client's stream
 #                             run dry and then refilled (needs
 #                             SOUND_SERVER_VERBOSE=1 at the start)
+#   sound_stream_protocol BINARY SECONDS
+#                             PipeWire: the protocol of BINARY's stream
+
+sound_server_kind() {
+  case ${SOUND_SERVER:-pulseaudio} in
+    pulseaudio) echo pulseaudio ;;
+    pipewire|pipewire-44100) echo pipewire ;;
+    *) echo "unknown SOUND_SERVER ${SOUND_SERVER}: pulseaudio, pipewire or pipewire-44100" >&2; return 1 ;;
+  esac
+}
+
+# What a recording of the sink carries per second: the graph's rate.
+sound_record_rate() {
+  [ "${SOUND_SERVER:-pulseaudio}" = pipewire ] && echo 48000 || echo 44100
+}
 
 sound_server_start() {
-  local dir=$1
+  local dir=$1 kind
+  kind=$(sound_server_kind) || return 1
   mkdir -p "$dir/runtime" && chmod 700 "$dir/runtime" || return 1
   export XDG_RUNTIME_DIR=$dir/runtime
-  # No per-user configuration, daemon.conf or autospawn: only what is named.
-  export PULSE_CONFIG_PATH=$dir/runtime PULSE_STATE_PATH=$dir/runtime
-  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target="file:$dir/pulseaudio.log" \
-    ${SOUND_SERVER_VERBOSE:+--log-level=debug --log-time=1} --load=module-native-protocol-unix --load="module-null-sink sink_name=show" || {
-    echo "pulseaudio did not start: $(tail -n 5 "$dir/pulseaudio.log" 2>/dev/null)" >&2
+  sound_server_dir=$dir
+  "${kind}_start" "$dir" || return 1
+  pactl load-module module-null-sink sink_name=show >/dev/null && pactl set-default-sink show || {
+    echo "$kind: no null sink" >&2
     return 1
   }
   local _
   for _ in $(seq 50); do
-    pactl list short sinks 2>/dev/null | grep -q '^[0-9]*[[:space:]]show[[:space:]]' && return 0
+    pactl list short sinks 2>/dev/null | grep -q '^[0-9]*[[:space:]]show[[:space:]]' &&
+      [ "$(pactl get-default-sink 2>/dev/null)" = show ] && return 0
     sleep 0.1
   done
-  echo "pulseaudio has no sink named show" >&2
+  echo "$kind has no default sink named show" >&2
+  return 1
+}
+
+pulseaudio_start() {
+  local dir=$1
+  # No per-user configuration, daemon.conf or autospawn: only what is named.
+  export PULSE_CONFIG_PATH=$dir/runtime PULSE_STATE_PATH=$dir/runtime
+  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target="file:$dir/pulseaudio.log" \
+    ${SOUND_SERVER_VERBOSE:+--log-level=debug --log-time=1} --load=module-native-protocol-unix || {
+    echo "pulseaudio did not start: $(tail -n 5 "$dir/pulseaudio.log" 2>/dev/null)" >&2
+    return 1
+  }
+}
+
+# The three servers as a desktop session starts them, but by hand: no
+# system or user service, no per-user configuration or state (their own
+# directories under DIR), and a session bus of their own, which WirePlumber
+# asks for. Information-level logs name every dropout.
+pipewire_start() {
+  local dir=$1
+  export XDG_CONFIG_HOME=$dir/config XDG_STATE_HOME=$dir/state
+  unset PIPEWIRE_REMOTE PULSE_SERVER
+  mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d" "$XDG_STATE_HOME" || return 1
+  if [ "$SOUND_SERVER" = pipewire-44100 ]; then
+    printf '%s\n' 'context.properties = {' '    default.clock.allowed-rates = [ 44100 48000 ]' '}' \
+      >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/rates.conf"
+  fi
+  local level=${SOUND_SERVER_VERBOSE:+3}
+  PIPEWIRE_DEBUG=${level:-2} pipewire >"$dir/pipewire.log" 2>&1 &
+  pipewire_pids=($!)
+  local _
+  for _ in $(seq 50); do
+    [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break
+    sleep 0.1
+  done
+  [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] || { echo "pipewire did not start: $(tail -n 5 "$dir/pipewire.log")" >&2; return 1; }
+  # The session manager's process id, not the bus runner's: ending it ends
+  # the bus too.
+  dbus-run-session -- sh -c 'echo $$ >"$1"; exec wireplumber' _ "$dir/wireplumber.pid" >"$dir/wireplumber.log" 2>&1 &
+  PIPEWIRE_DEBUG=${level:-2} pipewire-pulse >"$dir/pipewire-pulse.log" 2>&1 &
+  pipewire_pids+=($!)
+  for _ in $(seq 100); do
+    [ -s "$dir/wireplumber.pid" ] && pactl info >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  [ -s "$dir/wireplumber.pid" ] && pipewire_pids+=("$(cat "$dir/wireplumber.pid")")
+  pactl info 2>/dev/null | grep -q 'on PipeWire' || {
+    echo "pipewire-pulse did not start: $(tail -n 5 "$dir/pipewire-pulse.log")" >&2
+    return 1
+  }
+  # WirePlumber links streams to the sink: without it nothing plays.
+  for _ in $(seq 50); do
+    pw-cli ls Client 2>/dev/null | grep -q 'application.name = "WirePlumber"' && return 0
+    sleep 0.1
+  done
+  echo "wireplumber did not start: $(tail -n 5 "$dir/wireplumber.log")" >&2
   return 1
 }
 
 # Returns once the recording stream is connected, so nothing played after
-# it is missed.
+# it is missed. From PipeWire the stereo recording goes to FILE.stereo, and
+# its left channel to FILE when the recording stops.
 sound_record_start() {
-  parec -d show.monitor --format=s16le --channels=1 --rate=44100 --raw >"$1" &
+  local rate
+  rate=$(sound_record_rate)
+  sound_record_file=$1
+  if [ "$(sound_server_kind)" = pulseaudio ]; then
+    parec -d show.monitor --format=s16le --channels=1 --rate="$rate" --raw >"$1" &
+  else
+    parec -d show.monitor --format=s16le --channels=2 --rate="$rate" --raw >"$1.stereo" &
+  fi
   sound_record_pid=$!
   local _
   for _ in $(seq 100); do
@@ -46,27 +145,93 @@ sound_record_start() {
   return 1
 }
 
+# The bytes of 16-bit mono recorded so far.
+sound_record_bytes() {
+  if [ "$(sound_server_kind)" = pulseaudio ]; then
+    stat -c %s "$sound_record_file"
+  else
+    echo $(($(stat -c %s "$sound_record_file.stereo") / 4 * 2))
+  fi
+}
+
 sound_record_stop() {
   [ -n "${sound_record_pid:-}" ] || return 0
   kill "$sound_record_pid" 2>/dev/null
   wait "$sound_record_pid" 2>/dev/null
   sound_record_pid=
+  [ "$(sound_server_kind)" = pulseaudio ] && return 0
+  python3 -c '
+import sys
+stereo = open(sys.argv[1], "rb").read()
+stereo = stereo[: len(stereo) - len(stereo) % 4]
+open(sys.argv[2], "wb").write(b"".join(stereo[i : i + 2] for i in range(0, len(stereo), 4)))' \
+    "$sound_record_file.stereo" "$sound_record_file" && rm -f "$sound_record_file.stereo"
 }
 
 sound_server_stop() {
   sound_record_stop
-  pulseaudio --kill 2>/dev/null
-  local _
-  for _ in $(seq 50); do
-    pulseaudio --check 2>/dev/null || return 0
-    sleep 0.1
+  if [ "$(sound_server_kind)" = pulseaudio ]; then
+    pulseaudio --kill 2>/dev/null
+    local _
+    for _ in $(seq 50); do
+      pulseaudio --check 2>/dev/null || return 0
+      sleep 0.1
+    done
+    return 0
+  fi
+  local pid
+  for pid in $(printf '%s\n' "${pipewire_pids[@]}" | tac); do
+    kill "$pid" 2>/dev/null
   done
+  local _
+  for pid in "${pipewire_pids[@]}"; do
+    # The session manager is no child of this shell: wait fails at once.
+    wait "$pid" 2>/dev/null
+    for _ in $(seq 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null
+  done
+  pipewire_pids=()
+}
+
+# PipeWire: the protocol through which the first playing stream of the
+# program BINARY came, printed once the stream shows (within SECONDS):
+# pulseaudio (PipeWire's PulseAudio service) or pipewire (its own); none
+# when no stream showed.
+sound_stream_protocol() {
+  local binary=$1 seconds=$2 protocol _
+  for _ in $(seq $((seconds * 4))); do
+    protocol=$(pw-dump 2>/dev/null | python3 -c '
+import json, sys
+for node in json.load(sys.stdin):
+    props = node.get("info", {}).get("props", {})
+    if props.get("media.class") == "Stream/Output/Audio" and props.get("application.process.binary") == sys.argv[1]:
+        print("pulseaudio" if props.get("client.api") == "pipewire-pulse" else "pipewire")
+        break' "$binary")
+    [ -n "$protocol" ] && { echo "$protocol"; return 0; }
+    sleep 0.25
+  done
+  echo none
 }
 
 # An underrun followed by the end of that underrun: the stream ran dry while
 # playing and went on. The stream's start (an end without an underrun) and
 # its last underrun when the client stops feeding it are not counted.
+# PipeWire: a stream through its PulseAudio service ran dry (an underflow
+# told to the client, past the stream's start) and played on, or a client
+# of the graph, the show through SDL's pipewire driver, missed its cycle.
 sound_server_dropouts() {
-  awk '/Implicit underrun of/ { pending = 1 } /end of underrun/ && pending { n++; pending = 0 }
-       END { print n + 0 }' "$1/pulseaudio.log"
+  if [ "$(sound_server_kind)" = pulseaudio ]; then
+    awk '/Implicit underrun of/ { pending = 1 } /end of underrun/ && pending { n++; pending = 0 }
+         END { print n + 0 }' "$1/pulseaudio.log"
+    return
+  fi
+  local underflows slow
+  # Every underflow but the last of each stream, which may be its end.
+  underflows=$(awk '/UNDERFLOW channel:/ && !/offset:0$/ { n[$(NF - 3)]++ }
+    END { for (s in n) t += n[s] - 1; print t + 0 }' "$1/pipewire-pulse.log")
+  slow=$(grep -a -c 'client too slow!' "$1/pipewire.log")
+  echo $((underflows + slow))
 }

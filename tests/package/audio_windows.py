@@ -1,0 +1,213 @@
+#!/usr/bin/python3
+"""Counts the faults in a live recording of the show's sound that the sound
+server resampled (a PipeWire graph at 48000 Hz): stretches where the
+recording falls silent, repeats or skips while the offline rendering goes
+on. After resampling no sample is equal, so the rendering is resampled to
+the recording's rate (band-limited, through the Fourier transform), aligned
+with the recording to a fraction of a sample, and compared window by
+window: each 0.1 s of the recording must correlate at least 0.99 with the
+same stretch of the resampled rendering. A gap, a repeat or a skip of even
+one sample moves all that follows against the rendering; the window holding
+it fails, and the comparison then looks for the recording's place in the
+rendering again, nearest to where it left off (within 1 s, then 30 s), and
+goes on from there. Windows where the rendering is nearly silent need only
+a nearly silent recording. The recording's level must also be the
+rendering's, within 0.1 dB over the whole comparison.
+
+    audio_windows.py [--rate R] [--bytes N] [--until SAMPLE] HEARD.raw REFERENCE.wav
+
+HEARD.raw is raw 16-bit mono at R Hz (default 48000), starting before the
+show; only its first N bytes are compared. REFERENCE.wav is the rendering,
+16-bit mono at 44100 Hz; with --until the comparison ends at that sample of
+it, and a recording that ends before it counts as one more fault. Prints
+the number of faults; each is described on standard error, with the lowest
+window correlation and the level."""
+
+import argparse
+import sys
+
+import numpy as np
+
+WINDOW_SECONDS = 0.1
+MIN_CORRELATION = 0.99
+# Root mean square, in 16-bit steps, under which a window counts as silent.
+QUIET = 30.0
+MAX_GAIN_DB = 0.1
+NEAR_SECONDS = 1.0
+FAR_SECONDS = 30.0
+WAV_HEADER = 44
+MAX_NOTES = 20
+RENDER_RATE = 44100
+
+
+def resample_block(x, n_out, shift):
+    """x band-limited to n_out samples, output sample n taken at input time
+    (n + shift) / n_out of the whole block."""
+    spectrum = np.fft.rfft(x)
+    size = max(len(spectrum), n_out // 2 + 1)
+    scaled = np.zeros(size, dtype=complex)
+    keep = min(len(spectrum), n_out // 2 + 1)
+    scaled[:keep] = spectrum[:keep]
+    scaled *= np.exp(2j * np.pi * np.arange(size) * shift / n_out)
+    return np.fft.irfft(scaled, n_out) * (n_out / len(x))
+
+
+def resample(x, rate, shift):
+    """x (at RENDER_RATE) resampled to `rate`, output sample n taken at
+    input time (n + shift) / rate. In blocks, each with its neighbours'
+    samples on either side, so that a long recording fits in memory: a block
+    of whole periods of the two rates (147 samples at 44100 Hz last as long
+    as 160 at 48000 Hz, 441 at 44100 Hz as 480 at 48000 Hz) starts on a
+    sample of either rate."""
+    common = np.gcd(RENDER_RATE, rate)
+    step_in, step_out = RENDER_RATE // common, rate // common
+    block, pad = step_in * max(1, 600000 // step_in), step_in * max(1, 20000 // step_in)
+    n_out = len(x) * rate // RENDER_RATE
+    padded = np.concatenate((np.zeros(pad), x, np.zeros(block + pad)))
+    out = []
+    for start in range(0, len(x), block):
+        piece = resample_block(padded[start : start + block + 2 * pad], (block + 2 * pad) // step_in * step_out, shift)
+        skip = pad // step_in * step_out
+        out.append(piece[skip : skip + block // step_in * step_out])
+    return np.concatenate(out)[:n_out] if out else np.zeros(0)
+
+
+def correlate_at(probe, ref, lo, hi):
+    """Best normalised correlation of `probe` against `ref` starting at
+    offsets lo..hi; returns (offset, correlation)."""
+    lo = max(lo, 0)
+    hi = min(hi, len(ref) - len(probe))
+    if hi < lo:
+        return -1, 0.0
+    span = ref[lo : hi + len(probe)]
+    size = 1 << int(np.ceil(np.log2(len(span) + len(probe))))
+    dots = np.fft.irfft(np.fft.rfft(span, size) * np.conj(np.fft.rfft(probe, size)), size)[: hi - lo + 1]
+    energy = np.cumsum(np.concatenate(([0.0], span * span)))
+    norms = np.sqrt(np.maximum(energy[len(probe) :] - energy[: -len(probe)], 1e-9))[: hi - lo + 1]
+    scores = dots / (norms * max(np.linalg.norm(probe), 1e-9))
+    best = int(np.argmax(scores))
+    return lo + best, float(scores[best])
+
+
+def window_ok(heard, ref):
+    """Whether a window of the recording matches the rendering's, and its
+    correlation (1 for a silent pair)."""
+    ref_rms = np.sqrt(np.mean(ref * ref))
+    heard_rms = np.sqrt(np.mean(heard * heard))
+    if ref_rms < QUIET:
+        return heard_rms < 2 * QUIET, 1.0
+    c = float(np.dot(heard, ref) / max(np.linalg.norm(heard) * np.linalg.norm(ref), 1e-9))
+    return c >= MIN_CORRELATION, c
+
+
+def first_sound(x, level=QUIET):
+    loud = np.nonzero(np.abs(x) >= level)[0]
+    return int(loud[0]) if len(loud) else -1
+
+
+def note(count, text):
+    if count <= MAX_NOTES:
+        print(text, file=sys.stderr)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--rate", type=int, default=48000)
+    parser.add_argument("--bytes", type=int)
+    parser.add_argument("--until", type=int)
+    parser.add_argument("heard")
+    parser.add_argument("reference")
+    args = parser.parse_args()
+    rate = args.rate
+    raw = open(args.heard, "rb").read()
+    if args.bytes is not None:
+        raw = raw[: args.bytes]
+    heard = np.frombuffer(raw[: len(raw) - len(raw) % 2], dtype="<i2").astype(float)
+    rendering = np.frombuffer(open(args.reference, "rb").read()[WAV_HEADER:], dtype="<i2").astype(float)
+    if args.until is not None:
+        rendering = rendering[: args.until]
+    window = int(rate * WINDOW_SECONDS)
+
+    # Coarse alignment: the recording's first second of sound found in the
+    # rendering resampled, near the rendering's first sound.
+    ref = resample(rendering, rate, 0.0)
+    i0, j0 = first_sound(heard), first_sound(ref)
+    if i0 < 0 or j0 < 0 or i0 + rate > len(heard):
+        print("the recording holds no second of sound", file=sys.stderr)
+        print(1)
+        return
+    probe = heard[i0 : i0 + rate]
+    j, c = correlate_at(probe, ref, j0 - rate, j0 + rate)
+    if c < MIN_CORRELATION:
+        print(f"the recording's first sound is not in the rendering (best correlation {c:.4f})", file=sys.stderr)
+        print(1)
+        return
+    # Fine alignment: the fraction of a sample from the correlations around
+    # the peak (a parabola through three), then the rendering resampled again
+    # at that phase.
+    edged = np.concatenate(([0.0], ref, [0.0]))
+    around = [float(np.dot(probe, edged[j + 1 + d : j + 1 + d + rate])) for d in (-1, 0, 1)]
+    bend = around[0] - 2 * around[1] + around[2]
+    fraction = 0.5 * (around[0] - around[2]) / bend if bend < 0 else 0.0
+    ref = resample(rendering, rate, fraction)
+    # Sample i of the recording is sample i + lag of `ref`.
+    lag = j - i0
+
+    faults = 0
+    worst = 1.0
+    dot = power = 0.0
+    i = max(i0, -lag)
+    end = len(ref)
+    while i + window <= len(heard) and i + lag + window <= end:
+        h = heard[i : i + window]
+        r = ref[i + lag : i + lag + window]
+        ok, c = window_ok(h, r)
+        if ok:
+            worst = min(worst, c)
+            dot += float(np.dot(h, r))
+            power += float(np.dot(r, r))
+            i += window
+            continue
+        faults += 1
+        bad = c
+        at_song = (i + lag) / rate
+        # Where the recording goes on in the rendering: the next window with
+        # sound, looked up nearest to where it left off.
+        k = i + window
+        found = -1
+        while k + window <= len(heard):
+            probe = heard[k : k + window]
+            if np.sqrt(np.mean(probe * probe)) >= 2 * QUIET:
+                for reach in (NEAR_SECONDS, FAR_SECONDS):
+                    spot = k + lag
+                    found, c = correlate_at(probe, ref, spot - int(reach * rate), spot + int(reach * rate))
+                    if c >= MIN_CORRELATION:
+                        break
+                    found = -1
+                if found >= 0:
+                    break
+            k += window
+        if found < 0:
+            note(faults, f"fault at {at_song:.3f} s of the song: the rest of the recording is not in the rendering")
+            i = len(heard)
+            break
+        # Negative: the song goes on later than it should (a gap or a
+        # repeat); positive: part of it was skipped.
+        moved = (found - k - lag) / rate
+        note(faults, f"fault at {at_song:.3f} s of the song (window correlation {bad:.4f}): "
+             f"the song goes on {moved * 1000:+.1f} ms from where it left off")
+        lag = found - k
+        i = k
+    if args.until is not None and i + lag + window <= end:
+        faults += 1
+        note(faults, f"the recording ends at {(i + lag) / rate:.3f} s of the song, before {end / rate:.3f} s")
+    gain_db = 20 * np.log10(dot / power) if dot > 0 and power > 0 else float("-inf")
+    print(f"lowest window correlation {worst:.5f}, level {gain_db:+.3f} dB against the rendering, "
+          f"aligned at {fraction:+.2f} samples", file=sys.stderr)
+    if abs(gain_db) > MAX_GAIN_DB:
+        faults += 1
+        note(faults, f"the recording's level is {gain_db:+.2f} dB from the rendering's")
+    print(faults)
+
+
+main()
