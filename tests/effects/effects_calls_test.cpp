@@ -704,7 +704,7 @@ TEST(TwistedTubeCalls, EveryQuadAtAnyTime) {
   compute_twist_angles(static_cast<float>(x));
   const double b = std::sin(1.05 * x), c = std::sin(x + b);
   auto angle = [&](int i) { return std::cos(0.2 * i + 2 * c) + x + 0.05 * i + b; };
-  for (int i = 0; i < twist_section_count; ++i)
+  for (int i = 0; i < kTwistSectionCount; ++i)
     ASSERT_NEAR(twist_angles[i], angle(i), 1e-5) << "section " << i;
   record();
   draw_twisted_tube(static_cast<float>(x));

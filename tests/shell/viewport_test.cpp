@@ -87,12 +87,20 @@ SDL_Event resize(Uint32 window_id, Uint8 kind, int w, int h) {
   return e;
 }
 
-TEST(ShowEvents, QuitOnlyOnCloseAndOnReleasedQOrEscape) {
-  TestGlContext gl(64, 48);
-  ASSERT_TRUE(gl.ok()) << SDL_GetError();
-  SDL_Window* win = gl.window();
+// The show's window, for the event handling to act on, and a quit request.
+class ShowEvents : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(gl.ok()) << SDL_GetError();
+    win = gl.window();
+    quit.type = SDL_QUIT;
+  }
+  TestGlContext gl{64, 48};
+  SDL_Window* win = nullptr;
   SDL_Event quit{};
-  quit.type = SDL_QUIT;
+};
+
+TEST_F(ShowEvents, QuitOnlyOnCloseAndOnReleasedQOrEscape) {
   EXPECT_EQ(handle_show_event(quit, win, 1), 1);
   EXPECT_EQ(handle_show_event(key(SDL_KEYUP, SDLK_q), win, 1), 1);
   EXPECT_EQ(handle_show_event(key(SDL_KEYUP, SDLK_ESCAPE), win, 1), 1);
@@ -103,10 +111,7 @@ TEST(ShowEvents, QuitOnlyOnCloseAndOnReleasedQOrEscape) {
   EXPECT_EQ(handle_show_event(key(SDL_KEYUP, SDLK_w), win, 1), 0);
 }
 
-TEST(ShowEvents, OnlyTheShowWindowsResizeSetsTheViewport) {
-  TestGlContext gl(64, 48);
-  ASSERT_TRUE(gl.ok()) << SDL_GetError();
-  SDL_Window* win = gl.window();
+TEST_F(ShowEvents, OnlyTheShowWindowsResizeSetsTheViewport) {
   set_aspect_viewport(0, 0, 64, 48);
   EXPECT_EQ(handle_show_event(resize(7, SDL_WINDOWEVENT_RESIZED, 1920, 1080), win, 8), 0);
   EXPECT_EQ(show_view.width, 64) << "another window's resize was taken";
@@ -122,12 +127,7 @@ TEST(ShowEvents, OnlyTheShowWindowsResizeSetsTheViewport) {
 // One frame's queue holding several events: the frame ends the show when any
 // of them asks to quit or the show has ended by itself, whatever comes after,
 // and handles every one of them first.
-TEST(ShowEvents, SeveralEventsInOneFrame) {
-  TestGlContext gl(64, 48);
-  ASSERT_TRUE(gl.ok()) << SDL_GetError();
-  SDL_Window* win = gl.window();
-  SDL_Event quit{};
-  quit.type = SDL_QUIT;
+TEST_F(ShowEvents, SeveralEventsInOneFrame) {
   const SDL_Event q_up = key(SDL_KEYUP, SDLK_q), q_down = key(SDL_KEYDOWN, SDLK_q);
   const SDL_Event a_up = key(SDL_KEYUP, SDLK_a), a_down = key(SDL_KEYDOWN, SDLK_a);
   const SDL_Event wide = resize(8, SDL_WINDOWEVENT_RESIZED, 1920, 1080);
