@@ -5,12 +5,13 @@
 // frames are rendered, or with --sheet to one contact sheet of labelled
 // thumbnails.
 //
-// Frame k stands at show time k / fps. The show clock reads
-// floor(k * 1000 / fps) milliseconds, and before the frame is drawn the
-// sound has been pulled through the audio callback up to sample
-// floor(k * 44100 / fps), so every player tick whose audio starts at or
-// before that time has run: the song position and the clock agree with the
-// sound exactly as they would if the audio device were the clock. Every
+// Frame k stands at show time k / fps, by the offline clock of
+// shell/frame.h. The show clock reads floor(k * 1000 / fps) milliseconds,
+// and before the frame is drawn the sound has been pulled through the audio
+// callback up to samples_before_frame, so every player tick whose audio
+// starts at or before that time has run: the song position and the clock
+// agree with the sound exactly as they would if the audio device were the
+// clock. Each frame is the show's own (draw_show_frame). Every
 // frame from 0 is run, since the overlay, the schedule and the effects keep
 // state from frame to frame, but only the frames asked for are drawn, read
 // back and written: the others make their calls without drawing
@@ -99,13 +100,6 @@ uint32_t capture_ticks() { return frame_ms; }
 
 int sound_choice() { return snd_open_offline(kSound16Bit); }
 
-// The samples pulled before frame k is drawn: those before its time, and at
-// least one, since tick 1 starts at time 0.
-int64_t sound_until(int64_t k, int fps) {
-  const int64_t sample = k * kRate / fps;
-  return sample > 0 ? sample : 1;
-}
-
 // The first frame --from asks for.
 int64_t first_frame(const Options& o) {
   return static_cast<int64_t>(std::ceil(o.from * o.fps - 1e-9));
@@ -180,7 +174,7 @@ int parse(int argc, char** argv, Options& o) {
     return usage("--video FILE.mp4 needs an even width and height");
   if (o.to >= 0 && o.from > o.to) return usage("--from lies after --to");
   if (o.out && o.to >= 0 &&
-      !wav_holds(2 * static_cast<uint64_t>(sound_until(last_frame(o), o.fps))))
+      !wav_holds(2 * static_cast<uint64_t>(samples_before_frame(last_frame(o), o.fps, kRate))))
     return usage("--to: the sound up to then is more than the 4 GiB audio.wav can hold");
   return 0;
 }
@@ -219,12 +213,11 @@ int pull_sound(int64_t& pulled, int64_t target, const SoundSink& sink, char* why
 volatile std::sig_atomic_t interrupted = 0;
 void on_interrupt(int) { interrupted = 1; }
 
-VideoOut video;
-
 // One capture's outputs and progress.
 struct Capture {
   Options o;
   GlTarget target;
+  VideoOut video;
   std::FILE* tsv = nullptr;
   std::FILE* wav = nullptr;
   SoundSink sink;
@@ -256,11 +249,11 @@ int open_outputs(Capture& c) {
   } else if (o.video) {
     // Started before the GL context exists, while this process has one
     // thread: nothing of the renderer's threads is copied into ffmpeg.
-    if (!video_open(video, o.video, o.width, o.height, o.fps, kRate, c.why, sizeof c.why)) {
+    if (!video_open(c.video, o.video, o.width, o.height, o.fps, kRate, c.why, sizeof c.why)) {
       std::fprintf(stderr, "drmorvel-capture: %s\n", c.why);
       return 4;
     }
-    video.stop = &interrupted;
+    c.video.stop = &interrupted;
     std::signal(SIGINT, on_interrupt);
     std::signal(SIGTERM, on_interrupt);
   }
@@ -275,13 +268,13 @@ int start_show(Capture& c) {
   if (o.sheet) sheet_begin(o.width, o.height);
   if (!gl_target_open(c.target, o.width, o.height, c.why, sizeof c.why)) {
     std::fprintf(stderr, "drmorvel-capture: cannot render: %s\n", c.why);
-    video_abandon(video);
+    video_abandon(c.video);
     return 3;
   }
   if (!draw_gate_open(c.why, sizeof c.why)) {
     std::fprintf(stderr, "drmorvel-capture: cannot render: %s\n", c.why);
     gl_target_close(c.target);
-    video_abandon(video);
+    video_abandon(c.video);
     return 3;
   }
   static char data_dir[kPathSize];
@@ -295,7 +288,7 @@ int start_show(Capture& c) {
   if (!load_assets()) {
     std::fprintf(stderr, "drmorvel-capture: cannot open the module in %s\n", show_data_dir);
     gl_target_close(c.target);
-    video_abandon(video);
+    video_abandon(c.video);
     return 1;
   }
   if (song.channel_count == 0 && o.to < 0) {
@@ -303,7 +296,7 @@ int start_show(Capture& c) {
     std::fprintf(stderr, "drmorvel-capture: the module was not accepted (%s); give --to\n",
                  song.error_text ? song.error_text : "unknown");
     gl_target_close(c.target);
-    video_abandon(video);
+    video_abandon(c.video);
     return 1;
   }
   begin_show_gl();
@@ -321,7 +314,7 @@ int start_show(Capture& c) {
   }
   c.sink.wav = c.wav;
   if (o.video) {
-    c.sink.video = &video;
+    c.sink.video = &c.video;
     c.sink.video_from = first_frame(o) * kRate / o.fps;
   }
   return 0;
@@ -334,7 +327,7 @@ int keep_frame(Capture& c, int64_t k, int32_t p) {
   const Options& o = c.o;
   gl_target_read(c.target, rgb);
   if (o.video) {
-    if (!video_frame(video, rgb, c.why, sizeof c.why)) return interrupted ? 130 : 4;
+    if (!video_frame(c.video, rgb, c.why, sizeof c.why)) return interrupted ? 130 : 4;
   } else if (o.sheet) {
     if (!sheet_add(rgb, static_cast<double>(k) / o.fps, p)) {
       std::snprintf(c.why, sizeof c.why, "more than %d thumbnails: give a larger --every",
@@ -392,7 +385,7 @@ int render_frames(Capture& c) {
       break;
     }
     frame_ms = static_cast<uint32_t>(k * 1000 / o.fps);
-    const int64_t sample = sound_until(k, o.fps);
+    const int64_t sample = samples_before_frame(k, o.fps, kRate);
     if (c.wav && !wav_holds(2 * static_cast<uint64_t>(sample))) {
       // Only a song that never ends gets here without --to, after 13 hours.
       std::snprintf(c.why, sizeof c.why,
@@ -411,20 +404,18 @@ int render_frames(Capture& c) {
     // made, but nothing is drawn.
     const bool kept = k >= first && (k - first) % o.every == 0;
     draw_gate_set(kept);
-    const auto p = static_cast<uint32_t>(pt_position());
-    begin_frame();
-    draw_schedule(p, origins);
-    const int32_t closing = pt_position();
+    const FramePositions frame = draw_show_frame(origins);
+    const auto p = static_cast<int32_t>(frame.drawn);
     c.rendered = k + 1;
     if (c.tsv)
       std::fprintf(c.tsv, "%lld\t%.6f\t%d\n", static_cast<long long>(k),
-                   static_cast<double>(k) / o.fps, static_cast<int32_t>(p));
+                   static_cast<double>(k) / o.fps, p);
     if (kept) {
-      status = keep_frame(c, k, static_cast<int32_t>(p));
+      status = keep_frame(c, k, p);
       if (status != 0) break;
     }
-    show_progress(progress, k, last, static_cast<int32_t>(p), closing);
-    if (show_has_ended(closing)) break;  // the frame that ends the show
+    show_progress(progress, k, last, p, frame.closing);
+    if (show_has_ended(frame.closing)) break;  // the frame that ends the show
   }
   progress_end(progress);
   gl_target_close(c.target);
@@ -466,10 +457,10 @@ int finish_video(Capture& c, int status) {
   const Options& o = c.o;
   if (status == 0 && !pull_sound(c.pulled, c.rendered * kRate / o.fps, c.sink, c.why, sizeof c.why))
     status = 4;
-  if (status == 0 && !video_finish(video, c.why, sizeof c.why)) status = interrupted ? 130 : 4;
+  if (status == 0 && !video_finish(c.video, c.why, sizeof c.why)) status = interrupted ? 130 : 4;
   if (status == 130) std::snprintf(c.why, sizeof c.why, "interrupted");
   if (status != 0) {
-    video_abandon(video);
+    video_abandon(c.video);
     std::fprintf(stderr, "drmorvel-capture: %s; no video written to %s\n", c.why, o.video);
     return status;
   }

@@ -2,7 +2,8 @@
 # offline renderer: audio.wav must hold exactly the bytes drmorvel-modrender
 # writes (the sound is pulled in stretches of any length, which must not
 # change a byte), and the position of frame k must be that of tick
-# floor(k * 50 / 60) + 1, the last tick started at or before k / 60 s.
+# floor(k * 50 / 60) + 1, the last tick started at or before k / 60 s (the
+# offline clock, ticks_started_by_frame in src/shell/frame.h).
 # Run with -D CAPTURE=... -D MODRENDER=... -D DATA=... -D OUT=...
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT})
