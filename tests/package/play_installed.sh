@@ -120,6 +120,7 @@ play_once() {
   if [ -n "$watch" ]; then
     wait "$watch"
     protocol=$(cat "$work/play/protocol")
+    heard_protocol=$protocol
   fi
   sound_server_stop
 
@@ -154,7 +155,7 @@ for attempt in 1 2 3; do
          heard="without a gap, repeat or skip at $(sound_record_rate) Hz ($(tail -n 1 "$work/play/faults"))"
        fi
        echo "ok: $(basename "$deb") played to its end through $server" \
-         "(stream through the ${protocol:-pulseaudio} protocol, SDL driver: $driver);" \
+         "(stream through the ${heard_protocol:-pulseaudio} protocol, SDL driver: $driver);" \
          "$(( until / 44100 )) s of sound heard $heard (attempt $attempt; machine: $(cat "$work/play/stalls"))"
        exit 0 ;;
     1) fail "the show's sound is wrong" ;;

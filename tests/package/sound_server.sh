@@ -51,12 +51,11 @@ sound_server_start() {
   kind=$(sound_server_kind) || return 1
   mkdir -p "$dir/runtime" && chmod 700 "$dir/runtime" || return 1
   export XDG_RUNTIME_DIR=$dir/runtime
-  sound_server_dir=$dir
   "${kind}_start" "$dir" || return 1
-  pactl load-module module-null-sink sink_name=show >/dev/null && pactl set-default-sink show || {
+  if ! pactl load-module module-null-sink sink_name=show >/dev/null || ! pactl set-default-sink show; then
     echo "$kind: no null sink" >&2
     return 1
-  }
+  fi
   local _
   for _ in $(seq 50); do
     pactl list short sinks 2>/dev/null | grep -q '^[0-9]*[[:space:]]show[[:space:]]' &&
@@ -163,8 +162,10 @@ sound_record_stop() {
   python3 -c '
 import sys
 stereo = open(sys.argv[1], "rb").read()
-stereo = stereo[: len(stereo) - len(stereo) % 4]
-open(sys.argv[2], "wb").write(b"".join(stereo[i : i + 2] for i in range(0, len(stereo), 4)))' \
+# Every other 16-bit sample: a copy, not a list of them (a 30-minute
+# soak records 86 million frames).
+left = memoryview(stereo[: len(stereo) - len(stereo) % 4]).cast("H")[::2]
+open(sys.argv[2], "wb").write(left.tobytes())' \
     "$sound_record_file.stereo" "$sound_record_file" && rm -f "$sound_record_file.stereo"
 }
 
