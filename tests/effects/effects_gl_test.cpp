@@ -31,7 +31,7 @@ struct Rgb {
 class GlContext : public ::testing::Environment {
  public:
   void SetUp() override {
-    gl = new TestGlContext(kViewWidth, kViewHeight, 16, SDL_WINDOW_HIDDEN);
+    gl = new TestGlContext(kViewWidth, kViewHeight);
     ASSERT_NE(gl->window(), nullptr) << SDL_GetError();
     ASSERT_TRUE(gl->ok()) << SDL_GetError();
 

@@ -1,39 +1,33 @@
-// The tests' offscreen OpenGL context: SDL's offscreen video driver (EGL
-// pbuffer, software rendering) unless SDL_VIDEODRIVER names another, no
-// display needed. A test that needs a depth buffer of a given size asks for
-// it; the window can be hidden.
+// The tests' offscreen OpenGL context: the capture's offscreen GL target
+// (gl_target.h), a hidden window drawing into a framebuffer of exactly the
+// asked size with a 24-bit depth buffer, as the show's window has; no
+// display needed.
 #pragma once
 
 #include <GL/gl.h>
 #include <SDL.h>
 
 #include <array>
-#include <cstdlib>
+
+#include "gl_target.h"
 
 class TestGlContext {
  public:
-  TestGlContext(int width, int height, int depth_bits = 0, Uint32 flags = 0) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
-    if (depth_bits > 0) SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth_bits);
-    window_ = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL | flags);
-    if (window_) context_ = SDL_GL_CreateContext(window_);
-    if (context_) glViewport(0, 0, width, height);
+  TestGlContext(int width, int height) {
+    if (!gl_target_open(target_, width, height, why_, sizeof why_)) SDL_SetError("%s", why_);
   }
   ~TestGlContext() {
-    if (context_) SDL_GL_DeleteContext(context_);
-    if (window_) SDL_DestroyWindow(window_);
-    SDL_Quit();
+    if (ok()) gl_target_close(target_);
   }
   TestGlContext(const TestGlContext&) = delete;
   TestGlContext& operator=(const TestGlContext&) = delete;
 
-  bool ok() const { return context_ != nullptr; }
-  SDL_Window* window() const { return window_; }
+  bool ok() const { return target_.context != nullptr; }
+  SDL_Window* window() const { return target_.window; }
 
  private:
-  SDL_Window* window_ = nullptr;
-  SDL_GLContext context_ = nullptr;
+  GlTarget target_;
+  char why_[256] = "";
 };
 
 // The colour of one pixel of the frame drawn so far.
