@@ -89,8 +89,7 @@ class ScheduleGl : public ::testing::Test {
   // One frame as the show draws it, at show time `seconds`.
   void frame(double seconds) {
     fake_ms = static_cast<uint32_t>(seconds * 1000.0 + 0.5);
-    begin_frame();
-    draw_schedule(static_cast<uint32_t>(pt_position()), origins);
+    (void)draw_show_frame(origins);
   }
 
   std::vector<uint8_t> pixels() {
