@@ -1,6 +1,7 @@
 // The frame loop's pieces: the window flags the command line chooses, the
 // frame's projection, one frame of the show as the show, the capture and the
-// band bench draw it, the offline clock, and the handling of one event.
+// band bench draw it, the offline clock, the handling of one event and the
+// end of a frame.
 #pragma once
 
 #include <SDL.h>

@@ -11,11 +11,10 @@
 // callback up to samples_before_frame, so every player tick whose audio
 // starts at or before that time has run: the song position and the clock
 // agree with the sound exactly as they would if the audio device were the
-// clock. Each frame is the show's own (draw_show_frame). Every
-// frame from 0 is run, since the overlay, the schedule and the effects keep
-// state from frame to frame, but only the frames asked for are drawn, read
-// back and written: the others make their calls without drawing
-// (draw_gate.h).
+// clock. Each frame is the show's own (draw_show_frame). Every frame from 0
+// is run, since the overlay, the schedule and the effects keep state from
+// frame to frame, but only the frames asked for are drawn, read back and
+// written: the others make their calls without drawing (draw_gate.h).
 //
 // A video holds frames first..last and the sound of their display time:
 // samples floor(first * 44100 / fps) up to floor((last + 1) * 44100 / fps),
