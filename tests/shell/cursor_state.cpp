@@ -1,9 +1,10 @@
 // cursor-state WINDOW: moves the pointer to the middle of the window and
 // prints "shown" or "hidden" for the cursor the X server shows there: hidden
 // when its image has no pixel that is not fully transparent. Prints
-// "elsewhere" instead when the pointer is not over that window itself (not
-// mapped yet, covered, or the window manager's frame is in the way), so that
-// a caller waiting for a state does not read another window's cursor.
+// "elsewhere" and the window it is over instead when the pointer is not
+// over that window itself (not mapped yet, covered, or the window
+// manager's frame is in the way), so that a caller waiting for a state does
+// not read another window's cursor.
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
@@ -40,8 +41,8 @@ int main(int argc, char** argv) {
   }
   XWarpPointer(display, None, window, 0, 0, 0, 0, attributes.width / 2, attributes.height / 2);
   XSync(display, False);
-  if (window_under_pointer(display) != window) {
-    std::puts("elsewhere");
+  if (const Window under = window_under_pointer(display); under != window) {
+    std::printf("elsewhere (the pointer is over 0x%lx)\n", under);
     XCloseDisplay(display);
     return 0;
   }

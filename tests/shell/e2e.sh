@@ -25,9 +25,17 @@ fail() {
 
 # ---- inside the X server -------------------------------------------------
 
-# The show's window, once it exists.
+# The show's window, once it exists: searched again until it is found, for up
+# to 30 seconds, since a search fails outright when a window it walks past
+# goes away meanwhile (the window manager's own, or one of the show's while
+# it starts).
 find_window() {
-  timeout 30 xdotool search --sync --name "$caption" | head -n 1
+  local wid deadline=$((SECONDS + 30))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    wid=$(xdotool search --name "$caption" 2>/dev/null | head -n 1)
+    [ -n "$wid" ] && echo "$wid" && return 0
+    sleep 0.1
+  done
 }
 
 window_size() {
@@ -46,7 +54,7 @@ wait_for() {
   while :; do
     got=$("$@")
     [ "$got" = "$want" ] && return 0
-    [ "$SECONDS" -lt "$deadline" ] || fail "$what is $got, expected $want"
+    [ "$SECONDS" -lt "$deadline" ] || fail "$what is $got, expected $want (line ${BASH_LINENO[1]})"
     sleep 0.1
   done
 }
