@@ -38,6 +38,8 @@ FAR_SECONDS = 30.0
 WAV_HEADER = 44
 MAX_NOTES = 20
 RENDER_RATE = 44100
+# Samples either side of a window shifted between samples.
+SHIFT_PAD = 256
 
 
 def resample_block(x, n_out, shift):
@@ -72,9 +74,11 @@ def resample(x, rate, shift):
     return np.concatenate(out)[:n_out] if out else np.zeros(0)
 
 
-def correlate_at(probe, ref, lo, hi):
+def correlate_at(probe, ref, lo, hi, spot=None):
     """Best normalised correlation of `probe` against `ref` starting at
-    offsets lo..hi; returns (offset, correlation)."""
+    offsets lo..hi; returns (offset, correlation). With `spot`, of the
+    offsets that correlate about as well as the best (a bar the song plays
+    twice), the one nearest to it."""
     lo = max(lo, 0)
     hi = min(hi, len(ref) - len(probe))
     if hi < lo:
@@ -86,7 +90,34 @@ def correlate_at(probe, ref, lo, hi):
     norms = np.sqrt(np.maximum(energy[len(probe) :] - energy[: -len(probe)], 1e-9))[: hi - lo + 1]
     scores = dots / (norms * max(np.linalg.norm(probe), 1e-9))
     best = int(np.argmax(scores))
+    if spot is not None:
+        alike = np.nonzero(scores >= scores[best] - 0.001)[0]
+        best = int(alike[np.argmin(np.abs(lo + alike - spot))])
     return lo + best, float(scores[best])
+
+
+def peak_fraction(probe, ref, at):
+    """Where between samples `probe` lines up with `ref` near offset `at`:
+    the vertex of a parabola through the correlations at at - 1, at, at + 1."""
+
+    def dot(offset):
+        inside = 0 <= offset and offset + len(probe) <= len(ref)
+        return float(np.dot(probe, ref[offset : offset + len(probe)])) if inside else 0.0
+
+    before, here, after = dot(at - 1), dot(at), dot(at + 1)
+    bend = before - 2 * here + after
+    return 0.5 * (before - after) / bend if bend < 0 else 0.0
+
+
+def ref_window(ref, start, length, fraction):
+    """ref from start + fraction on, `length` samples: shifted between
+    samples through the Fourier transform of a stretch a little longer."""
+    if fraction == 0.0:
+        return ref[start : start + length]
+    lo, hi = max(start - SHIFT_PAD, 0), min(start + length + SHIFT_PAD, len(ref))
+    stretch = ref[lo:hi]
+    spectrum = np.fft.rfft(stretch) * np.exp(2j * np.pi * np.fft.rfftfreq(len(stretch)) * fraction)
+    return np.fft.irfft(spectrum, len(stretch))[start - lo : start - lo + length]
 
 
 def window_ok(heard, ref):
@@ -145,13 +176,13 @@ def main():
     # Fine alignment: the fraction of a sample from the correlations around
     # the peak (a parabola through three), then the rendering resampled again
     # at that phase.
-    edged = np.concatenate(([0.0], ref, [0.0]))
-    around = [float(np.dot(probe, edged[j + 1 + d : j + 1 + d + rate])) for d in (-1, 0, 1)]
-    bend = around[0] - 2 * around[1] + around[2]
-    fraction = 0.5 * (around[0] - around[2]) / bend if bend < 0 else 0.0
+    fraction = peak_fraction(probe, ref, j)
     ref = resample(rendering, rate, fraction)
-    # Sample i of the recording is sample i + lag of `ref`.
+    # Sample i of the recording is sample i + lag + shift of `ref`: after a
+    # dropout the resampler may take up the stream between two samples of
+    # the graph, and the rest of the recording is compared at that phase.
     lag = j - i0
+    shift = 0.0
 
     faults = 0
     worst = 1.0
@@ -160,7 +191,7 @@ def main():
     end = len(ref)
     while i + window <= len(heard) and i + lag + window <= end:
         h = heard[i : i + window]
-        r = ref[i + lag : i + lag + window]
+        r = ref_window(ref, i + lag, window, shift)
         ok, c = window_ok(h, r)
         if ok:
             worst = min(worst, c)
@@ -180,7 +211,7 @@ def main():
             if np.sqrt(np.mean(probe * probe)) >= 2 * QUIET:
                 for reach in (NEAR_SECONDS, FAR_SECONDS):
                     spot = k + lag
-                    found, c = correlate_at(probe, ref, spot - int(reach * rate), spot + int(reach * rate))
+                    found, c = correlate_at(probe, ref, spot - int(reach * rate), spot + int(reach * rate), spot)
                     if c >= MIN_CORRELATION:
                         break
                     found = -1
@@ -197,6 +228,7 @@ def main():
         note(faults, f"fault at {at_song:.3f} s of the song (window correlation {bad:.4f}): "
              f"the song goes on {moved * 1000:+.1f} ms from where it left off")
         lag = found - k
+        shift = peak_fraction(probe, ref, found)
         i = k
     if args.until is not None and i + lag + window <= end:
         faults += 1

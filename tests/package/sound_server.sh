@@ -132,7 +132,10 @@ sound_record_start() {
   if [ "$(sound_server_kind)" = pulseaudio ]; then
     parec -d show.monitor --format=s16le --channels=1 --rate="$rate" --raw >"$1" &
   else
-    parec -d show.monitor --format=s16le --channels=2 --rate="$rate" --raw >"$1.stereo" &
+    # PipeWire's PulseAudio service hands a recording stream its data in
+    # pieces of 2 s unless asked for less: the last piece would be lost when
+    # the recording stops.
+    parec -d show.monitor --format=s16le --channels=2 --rate="$rate" --latency-msec=20 --raw >"$1.stereo" &
   fi
   sound_record_pid=$!
   local _
