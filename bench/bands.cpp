@@ -53,11 +53,9 @@ int band_of(uint32_t p) {
 uint32_t frame_ms = 0;
 uint32_t bench_ticks() { return frame_ms; }
 
-// Ticks the player so that every tick starting at or before frame k's time
-// has run: tick n starts at (n - 1) / 50 s.
+// Ticks the player so that every tick started by frame k's time has run.
 void tick_to_frame(int64_t k, int64_t& ticks) {
-  const int64_t want = k * 50 / kFps + 1;
-  for (; ticks < want; ++ticks) pt_play();
+  for (const int64_t want = ticks_started_by_frame(k, kFps); ticks < want; ++ticks) pt_play();
 }
 
 struct BandStats {
@@ -156,17 +154,15 @@ int64_t count_band_frames(BandStats stats[kBands]) {
   }
 }
 
-// Draws the frame at this song position as the show does; returns its time
-// in seconds and adds the samples that passed into it to the band's count
-// when it is measured.
-double draw_frame(uint32_t position, ScheduleOrigins& origins, [[maybe_unused]] BandStats& s,
+// Draws the frame as the show does; returns its time in seconds and adds the
+// samples that passed into it to the band's count when it is measured.
+double draw_frame(ScheduleOrigins& origins, [[maybe_unused]] BandStats& s,
                   [[maybe_unused]] bool measure) {
 #ifndef BENCH_NULL_GL
   if (query.id) query.begin(GL_SAMPLES_PASSED, query.id);
 #endif
   const auto t0 = std::chrono::steady_clock::now();
-  begin_frame();
-  draw_schedule(position, origins);
+  (void)draw_show_frame(origins);
 #ifndef BENCH_NULL_GL
   glFinish();
 #endif
@@ -201,7 +197,7 @@ void measure_bands(const Options& o, BandStats stats[kBands], int64_t last_frame
 #ifndef BENCH_NULL_GL
     if (!measure && seen[b] != 1) continue;
 #endif
-    const double dt = draw_frame(p, origins, s, measure);
+    const double dt = draw_frame(origins, s, measure);
     if (!measure) continue;
     ++s.measured;
     s.seconds += dt;

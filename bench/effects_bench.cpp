@@ -4,7 +4,7 @@
 // show times; the band benchmarks add up what the schedule draws in one frame
 // of each band (without the picture overlay).
 #include "effects/effects.h"
-#include "effects/null_gl.h"
+#include "null_gl.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "assets/module_file.h"
-#include "module_builder.h"
+#include "load_module.h"
 #include "player/player.h"
 #include "sound/sound.h"
+#include "test_songs.h"
 
 namespace {
 
@@ -80,12 +81,10 @@ void BM_PlaySong(benchmark::State& state) {
   const int channels = static_cast<int>(state.range(0));
   const char* tag = channels == 4 ? "M.K." : channels == 8 ? "8CHN" : "32CH";
   const std::vector<uint8_t> file = busy_song(tag, channels, channels == 32 ? 32 : 64).build();
-  std::memset(module_buffer, 0, kModuleBufferSize);
-  std::memcpy(module_buffer, file.data(), file.size());
   pacing.tick_remainder = 0;
   snd_open_offline(kSound16Bit);
   snd_pacing_init(50);
-  if (!pt_load(module_buffer, kModuleBufferSize)) {
+  if (!load_module_image(file)) {
     state.SkipWithError("module not accepted");
     return;
   }

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "module_builder.h"
+#include "test_songs.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "assets/assets.h"
+#include "assets/picture.h"
 
 namespace {
 constexpr size_t kFuzzBudget = size_t{1} << 20;

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "datagen.h"
-#include "module_builder.h"
+#include "test_songs.h"
 
 namespace {
 

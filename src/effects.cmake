@@ -1,6 +1,7 @@
-# The visual effects, one source file per effect. The same sources are built a
-# second time against a GL that draws nothing, so that the effects' own CPU
-# work can be measured and their calls recorded without a context.
+# The visual effects, one source file per effect. tests/support builds the
+# same sources a second time against a GL that draws nothing, so that the
+# effects' own CPU work can be measured and their calls recorded without a
+# context.
 set(DRMORVEL_EFFECT_SOURCES
   effects/unit_tile.cpp
   effects/rings.cpp
@@ -16,12 +17,3 @@ list(TRANSFORM DRMORVEL_EFFECT_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 add_library(drmorvel_effects STATIC ${DRMORVEL_EFFECT_SOURCES})
 target_include_directories(drmorvel_effects PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(drmorvel_effects PUBLIC OpenGL::GL)
-
-add_library(drmorvel_null_gl STATIC ${CMAKE_CURRENT_SOURCE_DIR}/effects/null_gl.cpp)
-target_include_directories(drmorvel_null_gl PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-# Only the GL header is needed: the functions themselves are defined here.
-target_include_directories(drmorvel_null_gl PUBLIC ${OPENGL_INCLUDE_DIR})
-
-add_library(drmorvel_effects_nullgl STATIC ${DRMORVEL_EFFECT_SOURCES})
-target_include_directories(drmorvel_effects_nullgl PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(drmorvel_effects_nullgl PUBLIC drmorvel_null_gl)

@@ -16,6 +16,7 @@ set(DRMORVEL_SHELL_SOURCES
   shell/overlay.cpp
   shell/schedule.cpp
 )
+list(TRANSFORM DRMORVEL_SHELL_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 
 add_library(drmorvel_show STATIC assets/assets.cpp ${DRMORVEL_SHELL_SOURCES})
 target_include_directories(drmorvel_show PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
@@ -32,10 +33,3 @@ endfunction()
 
 drmorvel_show_executable(drmorvel "${DRMORVEL_DATA_DIR}")
 add_dependencies(drmorvel drmorvel-data)
-
-# The shell's frame-level drawing (frame set-up, schedule, overlay) against
-# the GL that draws nothing: for the step-record tests and for measuring the
-# show's own CPU work per frame with rasterising taken out.
-add_library(drmorvel_show_nullgl STATIC ${DRMORVEL_SHELL_SOURCES} shell/shell_null_gl.cpp)
-target_include_directories(drmorvel_show_nullgl PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(drmorvel_show_nullgl PUBLIC drmorvel_effects_nullgl drmorvel_engine SDL2::SDL2)

@@ -3,6 +3,7 @@
 // then the module file, the sound device, the player and the effects' state.
 
 #include "assets/assets.h"
+#include "assets/picture.h"
 
 #include <GL/gl.h>
 

@@ -9,7 +9,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "assets/assets.h"
+#include "assets/picture.h"
 
 namespace {
 

@@ -3,9 +3,11 @@
 #include "effects/effects_internal.h"
 
 #include <GL/gl.h>
+
+#include <algorithm>
 #include <cmath>
 
-float BlobField[blob_grid_size][blob_grid_size][blob_grid_size];
+float BlobField[kBlobGridSize][kBlobGridSize][kBlobGridSize];
 float field_scale[3] = {1.0f, 1.0f, 1.0f};
 float iso_level = 0.5f;
 
@@ -15,22 +17,20 @@ void set_field_scale_z(float v) { field_scale[2] = v; }
 
 namespace {
 
-constexpr float cube_threshold = 0.8f;  // cells above this value become cubes
+constexpr float kCubeThreshold = 0.8f;  // cells above this value become cubes
 
 // Magenta from behind the block, cyan from the viewer's side; both directional.
-constexpr GLfloat light0_diffuse[4] = {1.0f, 0.0f, 1.0f, 1.0f};
-constexpr GLfloat light0_position[4] = {1.0f, 1.0f, -100.0f, 0.0f};
-constexpr GLfloat light1_diffuse[4] = {0.0f, 1.0f, 1.0f, 1.0f};
-constexpr GLfloat light1_position[4] = {-1.0f, -1.0f, 100.0f, 0.0f};
-
-float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+constexpr GLfloat kLight0Diffuse[4] = {1.0f, 0.0f, 1.0f, 1.0f};
+constexpr GLfloat kLight0Position[4] = {1.0f, 1.0f, -100.0f, 0.0f};
+constexpr GLfloat kLight1Diffuse[4] = {0.0f, 1.0f, 1.0f, 1.0f};
+constexpr GLfloat kLight1Position[4] = {-1.0f, -1.0f, 100.0f, 0.0f};
 
 // 1 inside radius sqrt(3), falling to 0 at radius sqrt(33).
 float blob_contribution(float i, float j, float k, const float centre[3]) {
   const float dx = i - centre[0];
   const float dy = j - centre[1];
   const float dz = k - centre[2];
-  return clamp01(1.1f - (dx * dx + dy * dy + dz * dz) / 30.0f);
+  return std::clamp(1.1f - (dx * dx + dy * dy + dz * dz) / 30.0f, 0.0f, 1.0f);
 }
 
 // One cube corner; sx, sy, sz pick the sign of the half size on each axis.
@@ -66,15 +66,15 @@ void compute_blob_field(float x) {
                        static_cast<float>(2 * s(7 * x) + 2 * c(3 * x) + 8),
                        static_cast<float>(2 * s(6 * x) - 2 * c(5 * x) + 8)};
 
-  for (int i = 0; i < blob_grid_size; ++i)
-    for (int j = 0; j < blob_grid_size; ++j)
-      for (int k = 0; k < blob_grid_size; ++k) {
+  for (int i = 0; i < kBlobGridSize; ++i)
+    for (int j = 0; j < kBlobGridSize; ++j)
+      for (int k = 0; k < kBlobGridSize; ++k) {
         const float fi = static_cast<float>(i);
         const float fj = static_cast<float>(j);
         const float fk = static_cast<float>(k);
         const float sum = blob_contribution(fi, fj, fk, b1) + blob_contribution(fi, fj, fk, b2) +
                           blob_contribution(fi, fj, fk, b3);
-        BlobField[i][j][k] = clamp01(sum * 0.1f) * 10.0f;
+        BlobField[i][j][k] = std::clamp(sum * 0.1f, 0.0f, 1.0f) * 10.0f;
       }
 }
 
@@ -156,11 +156,11 @@ void draw_field_cube(float a, float X, float Y, float Z) {
 void draw_cube_field(float x) {
   // Positions are set before the rotations, so the lights stay fixed
   // relative to the viewer while the block turns.
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, light0_diffuse);
-  glLightfv(GL_LIGHT0, GL_POSITION, light0_position);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, kLight0Diffuse);
+  glLightfv(GL_LIGHT0, GL_POSITION, kLight0Position);
   glEnable(GL_LIGHT0);
-  glLightfv(GL_LIGHT1, GL_DIFFUSE, light1_diffuse);
-  glLightfv(GL_LIGHT1, GL_POSITION, light1_position);
+  glLightfv(GL_LIGHT1, GL_DIFFUSE, kLight1Diffuse);
+  glLightfv(GL_LIGHT1, GL_POSITION, kLight1Position);
   glEnable(GL_LIGHT1);
   glEnable(GL_LIGHTING);
   glEnable(GL_DEPTH_TEST);
@@ -169,10 +169,10 @@ void draw_cube_field(float x) {
   glRotatef(17.0f * x, 0.0f, 1.0f, 0.0f);
   glRotatef(15.0f * x, 0.0f, 0.0f, 1.0f);
 
-  for (int i = 0; i < blob_grid_size; ++i)
-    for (int j = 0; j < blob_grid_size; ++j)
-      for (int k = 0; k < blob_grid_size; ++k)
-        draw_field_cube(BlobField[i][j][k] - cube_threshold, static_cast<float>(i - 8),
+  for (int i = 0; i < kBlobGridSize; ++i)
+    for (int j = 0; j < kBlobGridSize; ++j)
+      for (int k = 0; k < kBlobGridSize; ++k)
+        draw_field_cube(BlobField[i][j][k] - kCubeThreshold, static_cast<float>(i - 8),
                         static_cast<float>(j - 8), static_cast<float>(k - 8));
 
   glDisable(GL_LIGHTING);

@@ -7,9 +7,9 @@
 
 namespace {
 
-constexpr int strip_count = 4;
-constexpr float strip_half_height = 0.25f;
-constexpr float strip_pitch = 0.48f;  // strips are 0.5 tall: neighbours overlap by 0.02
+constexpr int kStripCount = 4;
+constexpr float kStripHalfHeight = 0.25f;
+constexpr float kStripPitch = 0.48f;  // strips are 0.5 tall: neighbours overlap by 0.02
 
 }  // namespace
 
@@ -21,7 +21,7 @@ void draw_dropping_strips(double t, int texture) {
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
   glTranslatef(0.0f, 0.7f, 0.0f);
 
-  for (int i = 0; i < strip_count; ++i) {
+  for (int i = 0; i < kStripCount; ++i) {
     glPushMatrix();
     // One strip every 4 seconds; the strip appears at exactly t = 4i.
     if (t * 0.25 >= i) {
@@ -32,17 +32,17 @@ void draw_dropping_strips(double t, int texture) {
       const float t_top = static_cast<float>(i) / 4.0f;
       glBegin(GL_POLYGON);
       glTexCoord2f(0.0f, t_bottom);
-      glVertex2f(-1.0f, -strip_half_height);
+      glVertex2f(-1.0f, -kStripHalfHeight);
       glTexCoord2f(1.0f, t_bottom);
-      glVertex2f(1.0f, -strip_half_height);
+      glVertex2f(1.0f, -kStripHalfHeight);
       glTexCoord2f(1.0f, t_top);
-      glVertex2f(1.0f, strip_half_height);
+      glVertex2f(1.0f, kStripHalfHeight);
       glTexCoord2f(0.0f, t_top);
-      glVertex2f(-1.0f, strip_half_height);
+      glVertex2f(-1.0f, kStripHalfHeight);
       glEnd();
     }
     glPopMatrix();
-    glTranslatef(0.0f, -strip_pitch, 0.0f);
+    glTranslatef(0.0f, -kStripPitch, 0.0f);
   }
 
   glDisable(GL_BLEND);

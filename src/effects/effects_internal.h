@@ -11,8 +11,8 @@
 // field_scale: x, y, z factors applied to cell coordinates when vertices are
 // made (1 each; only the setters change them). iso_level: the surface level
 // read by the iso-surface, 0.5 at start and 0.1 once the field is computed.
-constexpr int blob_grid_size = 16;
-extern float BlobField[blob_grid_size][blob_grid_size][blob_grid_size];
+constexpr int kBlobGridSize = 16;
+extern float BlobField[kBlobGridSize][kBlobGridSize][kBlobGridSize];
 extern float field_scale[3];
 extern float iso_level;
 void set_field_scale_x(float v);
@@ -41,5 +41,5 @@ void draw_field_box();
 void draw_field_points();
 
 // twist_angles[i]: the turn of section i about the tube's axis, in radians.
-constexpr int twist_section_count = 60;
-extern float twist_angles[twist_section_count];
+constexpr int kTwistSectionCount = 60;
+extern float twist_angles[kTwistSectionCount];

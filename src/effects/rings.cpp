@@ -9,12 +9,12 @@
 
 namespace {
 
-constexpr int ring_count = 10;
-constexpr int ring_steps = 31;  // 30 segments; the last step closes the ring
-constexpr double ring_angle_step = 0.20943951023931953;  // pi / 15, 12 degrees
-constexpr double ring_spacing = 0.4;                     // inner radius grows by this per ring
-constexpr double ring_width = 0.2;
-constexpr double wander_radius = 0.4;  // the radius of the centres' circle
+constexpr int kRingCount = 10;
+constexpr int kRingSteps = 31;  // 30 segments; the last step closes the ring
+constexpr double kRingAngleStep = 0.20943951023931953;  // pi / 15, 12 degrees
+constexpr double kRingSpacing = 0.4;                    // inner radius grows by this per ring
+constexpr double kRingWidth = 0.2;
+constexpr double kWanderRadius = 0.4;  // the radius of the centres' circle
 
 // The five passes over the rings: front face, inner wall, outer wall, then
 // the two front outlines.
@@ -32,14 +32,14 @@ void ring_vertex(double radius, const StepAngle& theta, double ox, double oy, fl
              static_cast<float>(radius * theta.cos + oy), z);
 }
 
-void draw_ring_layer(RingLayer layer, double t, const StepAngle (&steps)[ring_steps]) {
+void draw_ring_layer(RingLayer layer, double t, const StepAngle (&steps)[kRingSteps]) {
   const bool outline = layer == RingLayer::outer_edge || layer == RingLayer::inner_edge;
   double r = 0.0;
-  for (int i = 0; i < ring_count; ++i) {
+  for (int i = 0; i < kRingCount; ++i) {
     const double a = 0.5 * i + 4.0 * t;
-    const double ox = wander_radius * std::cos(a);
-    const double oy = wander_radius * std::sin(a);
-    const double outer = r + ring_width;
+    const double ox = kWanderRadius * std::cos(a);
+    const double oy = kWanderRadius * std::sin(a);
+    const double outer = r + kRingWidth;
     glBegin(outline ? GL_LINE_STRIP : GL_TRIANGLE_STRIP);
     for (const StepAngle& theta : steps) {
       switch (layer) {
@@ -60,7 +60,7 @@ void draw_ring_layer(RingLayer layer, double t, const StepAngle (&steps)[ring_st
       }
     }
     glEnd();
-    r += ring_spacing;
+    r += kRingSpacing;
   }
 }
 
@@ -76,13 +76,13 @@ void draw_rings(double t) {
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_TEXTURE_2D);
 
-  StepAngle steps[ring_steps];
+  StepAngle steps[kRingSteps];
   double theta = 0.0;
   for (StepAngle& step : steps) {
     step = {std::sin(theta), std::cos(theta)};
     // Accumulated rather than k x step: the 31st step lands on 2 pi
     // within rounding, which is what closes the ring.
-    theta += ring_angle_step;
+    theta += kRingAngleStep;
   }
 
   for (RingLayer layer : {RingLayer::front, RingLayer::inner_wall, RingLayer::outer_wall,

@@ -5,25 +5,25 @@
 #include <GL/gl.h>
 #include <cmath>
 
-float twist_angles[twist_section_count];
+float twist_angles[kTwistSectionCount];
 
 namespace {
 
 // 3.141 stands in for pi on purpose: side 3 ends at 6.282 radians, leaving a
 // sliver of about 0.0012 radian before side 0 starts.
-constexpr float tube_pi = 3.141f;
-constexpr float tube_radius = 5.0f;
-constexpr float edge_radius = 5.001f;  // the edge lines sit just outside the faces
-constexpr float edge_lift = 0.01f;     // and a little towards the viewer
+constexpr float kTubePi = 3.141f;
+constexpr float kTubeRadius = 5.0f;
+constexpr float kEdgeRadius = 5.001f;  // the edge lines sit just outside the faces
+constexpr float kEdgeLift = 0.01f;     // and a little towards the viewer
 
 double dsin(float a) { return std::sin(static_cast<double>(a)); }
 double dcos(float a) { return std::cos(static_cast<double>(a)); }
 
 void edge_line(float ga, float ya, float pa, float gb, float yb, float pb, float side_angle) {
-  glVertex3f(static_cast<float>(ga + edge_radius * dsin(side_angle + pa)), ya,
-             static_cast<float>(edge_radius * dcos(side_angle + pa) + edge_lift));
-  glVertex3f(static_cast<float>(gb + edge_radius * dsin(side_angle + pb)), yb,
-             static_cast<float>(edge_radius * dcos(side_angle + pb) + edge_lift));
+  glVertex3f(static_cast<float>(ga + kEdgeRadius * dsin(side_angle + pa)), ya,
+             static_cast<float>(kEdgeRadius * dcos(side_angle + pa) + kEdgeLift));
+  glVertex3f(static_cast<float>(gb + kEdgeRadius * dsin(side_angle + pb)), yb,
+             static_cast<float>(kEdgeRadius * dcos(side_angle + pb) + kEdgeLift));
 }
 
 }  // namespace
@@ -35,7 +35,7 @@ void clear_twist_angles() {
 void compute_twist_angles(float x) {
   const float b = static_cast<float>(dsin(1.05f * x));
   const float c = static_cast<float>(dsin(x + b));
-  for (int i = 0; i < twist_section_count; ++i) {
+  for (int i = 0; i < kTwistSectionCount; ++i) {
     const float fi = static_cast<float>(i);
     twist_angles[i] = static_cast<float>(dcos(0.2f * fi + 2.0f * c) + (x + 0.05f * fi) + b);
   }
@@ -48,7 +48,7 @@ void draw_twisted_tube(float x) {
   glLoadIdentity();
   glTranslatef(-3.0f, -15.0f, -20.0f);
 
-  for (int i = 0; i < twist_section_count - 1; ++i) {
+  for (int i = 0; i < kTwistSectionCount - 1; ++i) {
     const float a = static_cast<float>(i);
     const float b = static_cast<float>(i + 1);
     const float ya = 0.5f * a;
@@ -59,21 +59,21 @@ void draw_twisted_tube(float x) {
     const float pb = twist_angles[i + 1];
 
     for (int j = 0; j < 4; ++j) {
-      const float t1 = 2.0f * (0.25f * static_cast<float>(j) * tube_pi);
-      const float t2 = 2.0f * (0.25f * static_cast<float>(j + 1) * tube_pi);
+      const float t1 = 2.0f * (0.25f * static_cast<float>(j) * kTubePi);
+      const float t2 = 2.0f * (0.25f * static_cast<float>(j + 1) * kTubePi);
       // Negative green is clamped by the pipeline, so the green ramp
       // starts later on the sides j >= 1.
       glColor4f(a / 60.0f, a / 60.0f - 0.25f * static_cast<float>(j), 0.25f * static_cast<float>(j),
                 1.0f);
       glBegin(GL_QUADS);
-      glVertex3f(static_cast<float>(ga + tube_radius * dsin(t1 + pa)), ya,
-                 static_cast<float>(tube_radius * dcos(t1 + pa)));
-      glVertex3f(static_cast<float>(ga + tube_radius * dsin(t2 + pa)), ya,
-                 static_cast<float>(tube_radius * dcos(t2 + pa)));
-      glVertex3f(static_cast<float>(gb + tube_radius * dsin(t2 + pb)), yb,
-                 static_cast<float>(tube_radius * dcos(t2 + pb)));
-      glVertex3f(static_cast<float>(gb + tube_radius * dsin(t1 + pb)), yb,
-                 static_cast<float>(tube_radius * dcos(t1 + pb)));
+      glVertex3f(static_cast<float>(ga + kTubeRadius * dsin(t1 + pa)), ya,
+                 static_cast<float>(kTubeRadius * dcos(t1 + pa)));
+      glVertex3f(static_cast<float>(ga + kTubeRadius * dsin(t2 + pa)), ya,
+                 static_cast<float>(kTubeRadius * dcos(t2 + pa)));
+      glVertex3f(static_cast<float>(gb + kTubeRadius * dsin(t2 + pb)), yb,
+                 static_cast<float>(kTubeRadius * dcos(t2 + pb)));
+      glVertex3f(static_cast<float>(gb + kTubeRadius * dsin(t1 + pb)), yb,
+                 static_cast<float>(kTubeRadius * dcos(t1 + pb)));
       glEnd();
 
       // Each long edge is drawn by both sides that meet there.

@@ -8,8 +8,6 @@
 
 namespace {
 
-int clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
-
 void tone_portamento(ChannelState& ch, bool glissando) {
   if (ch.period < ch.porta_target)
     ch.period = std::min(ch.period + ch.porta_speed, ch.porta_target);
@@ -39,13 +37,13 @@ void tremolo(ChannelState& ch) {
   int delta =
       WaveformTable[player.tremolo_waveform & 3][ch.tremolo_pos & 63] * ch.tremolo_depth / 127;
   ch.tremolo_pos = (ch.tremolo_pos + ch.tremolo_speed) & 63;
-  sound_device.snd_set_volume(clamp(ch.volume + delta, 0, 64));
+  sound_device.snd_set_volume(std::clamp(ch.volume + delta, 0, 64));
 }
 
 // x wins over y: A12 slides up by 1.
 void volume_slide(ChannelState& ch, int xy) {
   int x = xy >> 4, y = xy & 15;
-  ch.volume = clamp(x != 0 ? ch.volume + x : ch.volume - y, 0, 64);
+  ch.volume = std::clamp(x != 0 ? ch.volume + x : ch.volume - y, 0, 64);
   sound_device.snd_set_volume(ch.volume);
 }
 
@@ -74,6 +72,11 @@ bool is_event_tick(int x) {
   return player.tick == when;
 }
 
+// A jump leaves the position at order × 100 + loop start - 1 for the rest
+// of the row: order × 100 - 1 for a loop from row 0, order × 100 - 2 for a
+// loop whose start a channel took on a row that an earlier channel's jump
+// had sent to -1 (and so on down, one row for every channel chained that
+// way).
 void pattern_loop(ChannelState& ch, int x) {
   if (x == 0) {
     ch.loop_start_row = player.row;
@@ -152,7 +155,7 @@ void pt_effect_start(int c, const NoteCell& cell) {
       sound_device.snd_set_panning(xx);
       break;
     case 0x9: sound_device.snd_set_offset(static_cast<uint32_t>(xx) * 256); break;
-    case 0xB:
+    case 0xB:  // the position shows (xx - 1) × 100 + 63 until the next row
       player.order = xx - 1;
       player.row = 63;
       break;
@@ -165,7 +168,7 @@ void pt_effect_start(int c, const NoteCell& cell) {
       // pattern starts the next pattern at its first row instead.
       int row = 10 * (xx >> 4) + (xx & 15);
       player.break_row = row <= 63 ? row : 0;
-      player.row = 63;
+      player.row = 63;  // the position shows order × 100 + 63 until the next row
       break;
     }
     case 0xE: extended_start(ch, xx >> 4, xx & 15); break;

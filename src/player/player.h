@@ -94,24 +94,12 @@ void pt_reset_channels();
 void pt_play();
 // The song position, order × 100 + row, published as one value at the end
 // of every tick, so a reader never sees a pair from the middle of one. Safe
-// to call from any thread. What a reader can see:
-//   0      before any module is loaded, and for good when it was refused;
-//   -37    after pt_init until the first tick (order -1, row 63);
-//   order × 100 + row, row 0..63, in steady play: order is one of the
-//          song's orders, or any of the 128 after a position jump and a
-//          pattern loop on the same row (no pattern change checks it then).
-// A row whose commands move the position shows the new one at once, for the
-// rest of that row, until the next row starts:
-//   (xx - 1) × 100 + 63 after Bxx: from -37 (B00) to 25463 (BFF);
-//   order × 100 + 63 after Dxy;
-//   order × 100 + loop start - 1 after an E6x jump: order × 100 - 1 for a
-//          loop from row 0; order × 100 - 2 for a loop whose start a channel
-//          took on a row that an earlier channel's jump had sent to -1 (and
-//          so on down, one row for every channel chained that way);
-//   with Bxx before E6x on the same row, the order of the jump: -101 for
-//          B00 with E61 on a loop from row 0.
-// The readers compare it as an unsigned number: every negative value then
-// lies above every steady one.
+// to call from any thread. It is 0 before any module is loaded (and for good
+// when one was refused), order × 100 + row in steady play, and for the rest
+// of a row whose commands move the position (Bxx, Dxy, E6x), and after
+// pt_init until the first tick, a transient that can be negative; each is
+// listed where the replayer makes it. Readers compare it as an unsigned
+// number: every negative value then lies above every steady one.
 int32_t pt_position();
 
 // Start-of-row and running-tick parts of a channel's effect command.

@@ -42,7 +42,17 @@ int16_t WaveformTable[4][64] = {
 namespace {
 
 // order × 100 + row as one value, so a reader on another thread never sees
-// a torn value or a row of one order paired with another order.
+// a torn value or a row of one order paired with another order. Besides the
+// steady positions (row 0..63 of one of the song's orders, or of any of the
+// 128 after a position jump and a pattern loop on the same row, which no
+// pattern change checks) it shows the transients that pt_init and the
+// position commands leave until the next row starts:
+//   -37 after pt_init until the first tick (order -1, row 63);
+//   (xx - 1) × 100 + 63 after Bxx: from -37 (B00) to 25463 (BFF);
+//   order × 100 + 63 after Dxy;
+//   order × 100 + loop start - 1 after an E6x jump (see pattern_loop);
+//   with Bxx before E6x on the same row, the order of the jump: -101 for
+//   B00 with E61 on a loop from row 0.
 std::atomic<int32_t> published_position{0};
 
 void publish_position() {
@@ -137,7 +147,7 @@ int pt_load(uint8_t* image, size_t size) {
 }
 
 void pt_init() {
-  player.order = -1;
+  player.order = -1;  // with row 63 below: position -37 until the first tick
   player.break_row = 0;
   for (ChannelState& ch : channels) {
     ch.porta_target = ch.porta_speed = 0;

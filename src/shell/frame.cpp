@@ -1,5 +1,5 @@
-// One frame's projection, the command line's window flags and the events
-// the show reacts to.
+// One frame's projection and drawing, the command line's window flags and
+// the events the show reacts to.
 
 #include "shell/frame.h"
 
@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "player/player.h"
 #include "shell/shell.h"
 
 Uint32 show_window_flags(int argc, const char* const* argv) {
@@ -31,6 +32,13 @@ void begin_frame() {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glTranslatef(0.0f, 0.0f, -3.0f);
+}
+
+FramePositions draw_show_frame(ScheduleOrigins& origins) {
+  const auto drawn = static_cast<uint32_t>(pt_position());
+  begin_frame();
+  draw_schedule(drawn, origins);
+  return FramePositions{drawn, pt_position()};
 }
 
 int handle_show_event(const SDL_Event& event, SDL_Window* window, Uint32 window_id) {

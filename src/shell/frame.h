@@ -1,19 +1,24 @@
-// The frame loop's pieces that do not need the whole show running: the
-// window flags the command line chooses, the frame's projection, and the
-// handling of one event.
+// The frame loop's pieces: the window flags the command line chooses, the
+// frame's projection, one frame of the show as the show, the capture and the
+// band bench draw it, the offline clock, the handling of one event and the
+// end of a frame.
 #pragma once
 
 #include <SDL.h>
 
 #include <cstdint>
 
+#include "shell/shell.h"
+
 constexpr char kShowCaption[] = "Dr Morvel by Quenlo";
 constexpr int kShowWidth = 1024;
 constexpr int kShowHeight = 768;
 // The show ends after the frame whose closing position read exceeds this.
 constexpr uint32_t kLastShowPosition = 1920;
-// The wait for the music ends once the position is this or less.
-constexpr uint32_t kFirstRowPosition = 100;
+// The start-up's wait for the music: it ends once the position, taken
+// unsigned, is this or less, which the first player tick brings (-37 before
+// it lies far above).
+constexpr uint32_t kMusicStartedThreshold = 100;
 
 // The exit test of a frame, on its closing position read: true once the
 // song has passed kLastShowPosition. That frame is still presented; 1920
@@ -22,6 +27,31 @@ constexpr uint32_t kFirstRowPosition = 100;
 constexpr bool show_has_ended(int32_t closing_position) {
   return static_cast<uint32_t>(closing_position) > kLastShowPosition;
 }
+
+// The offline clock of the tools that render the show frame by frame (the
+// capture, the band bench): frame k stands at k / fps s of show time and
+// player tick n (from 1) starts at (n - 1) / 50 s, so by frame k ticks 1 up
+// to this one have started.
+constexpr int64_t ticks_started_by_frame(int64_t k, int fps) { return k * 50 / fps + 1; }
+// The same clock told in sound: the samples at `rate` Hz before frame k's
+// time, and at least one, since tick 1 starts at time 0. The audio callback
+// starts a tick as soon as the samples of the one before are mixed, so
+// pulling this many runs exactly ticks_started_by_frame(k, fps) ticks.
+constexpr int64_t samples_before_frame(int64_t k, int fps, int rate) {
+  return k * rate / fps > 0 ? k * rate / fps : 1;
+}
+
+// The song positions one frame read: the one it is drawn at and the closing
+// read that show_has_ended takes.
+struct FramePositions {
+  uint32_t drawn;  // taken unsigned, as the schedule compares it
+  int32_t closing;
+};
+
+// One frame of the show: reads the song position, begins the frame, draws
+// the scene band of that position and reads the position again. Presenting
+// the frame and its exit test are the caller's.
+FramePositions draw_show_frame(ScheduleOrigins& origins);
 
 // "-w" as the only argument: a resizable window. Anything else: desktop
 // full screen.

@@ -65,16 +65,14 @@ int main(int argc, char** argv) {
   do {
     (void)pt_position();  // read twice per pass, like a frame; only the second read counts
     position = static_cast<uint32_t>(pt_position());
-  } while (position > kFirstRowPosition);
+  } while (position > kMusicStartedThreshold);
   (void)show_clock();  // show time 0 is the start of the song
   const Uint32 window_id = SDL_GetWindowID(window);
   ScheduleOrigins origins;
 
   for (;;) {
-    const uint32_t p = static_cast<uint32_t>(pt_position());
-    begin_frame();
-    draw_schedule(p, origins);
-    const bool ended = show_has_ended(pt_position());
+    const FramePositions frame = draw_show_frame(origins);
+    const bool ended = show_has_ended(frame.closing);
     SDL_GL_SwapWindow(window);  // the last frame is shown too
     if (frame_ends(ended, window, window_id)) break;
   }

@@ -14,7 +14,9 @@ OverlayState overlay;
 
 namespace {
 
-constexpr uint32_t kLastPosition = 1999;
+// The last position kPictureByHundred covers; past it (and at the negative
+// transients, taken unsigned) the overlay draws nothing.
+constexpr uint32_t kLastOverlayPosition = 1999;
 constexpr float kPictureScale = 1.33f;  // fills the width at the near plane
 constexpr float kIdleBrightness = 0.8f;
 constexpr double kPulseLength = 0.2;                  // seconds
@@ -25,7 +27,7 @@ constexpr int kFlashPictures[2] = {kSkugga, kTahti};  // by flash_alternate
 void trigger(int32_t c) {
   // No guard: a listed position that lasts several frames restarts the
   // pulse, and flips its direction, in each of them.
-  for (const int16_t* p = pulse_positions; *p != -1; ++p) {
+  for (const int16_t* p = kPulsePositions; *p != -1; ++p) {
     if (*p == c) {
       overlay.pulse_start = show_clock();
       overlay.pulse_direction = -overlay.pulse_direction;
@@ -33,7 +35,7 @@ void trigger(int32_t c) {
   }
   // A flash starts once, in the first frame of its position; one met while
   // the previous flash still runs is dropped.
-  for (const int16_t* p = flash_positions; *p != -1; ++p) {
+  for (const int16_t* p = kFlashPositions; *p != -1; ++p) {
     if (*p == c && overlay.flash_start <= 0.0) {
       overlay.flash_alternate = 1 - overlay.flash_alternate;
       overlay.flash_start = show_clock();
@@ -91,13 +93,13 @@ void draw_picture_overlay() {
   // thread moves on between the two reads.
   const int32_t b = pt_position();
   const int32_t c = pt_position();
-  if (static_cast<uint32_t>(b) > kLastPosition) return;
+  if (static_cast<uint32_t>(b) > kLastOverlayPosition) return;
 
   glPushMatrix();
   glEnable(GL_TEXTURE_2D);
   trigger(c);
   const float brightness = place_picture();
-  const int picture = picture_by_hundred[b / 100];
+  const int picture = kPictureByHundred[b / 100];
   if (picture != -1) {
     glBindTexture(GL_TEXTURE_2D, TextureTable[picture]);
     glColor3f(brightness, brightness, brightness);

@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -152,7 +153,7 @@ void snd_set_master_volume(int v) { sound.master_volume = v > 252 ? 252 : v; }
 void snd_select_voice(int n) {
   // Voice numbers come from the channel loop (0..31); anything else is kept
   // inside the table.
-  sound.current_voice = &player_voices[n < 0 ? 0 : (n >= kVoiceCount ? kVoiceCount - 1 : n)];
+  sound.current_voice = &player_voices[std::clamp(n, 0, kVoiceCount - 1)];
 }
 
 static Voice& current() { return sound.current_voice ? *sound.current_voice : player_voices[0]; }

@@ -114,16 +114,24 @@ int snd_open_offline(int mode);
 
 // --- Shared voice operations (installed into sound_device) ---------------
 
+// Sets how many voices the mixer plays, from voice 0 up (at most 32 count).
 void snd_set_voice_count(int n);
 void snd_set_master_volume(int v);  // stores min(v, 252)
 // Ignored at or past the sample's end; an offset past the loop end also drops
 // the loop, even when the position is ignored.
 void snd_set_offset(uint32_t offset);
+// Stores the selected voice's panning; the mono mixer does not use it.
 void snd_set_panning(int pan);
+// Sets the selected voice's volume, 0..64 from the player (stored as given).
 void snd_set_volume(int v);
 void snd_set_period(int period);  // Amiga period; 0 or less stops the voice moving
 void snd_set_sample(int slot);    // takes the slot's data and bounds, keeps the position
+// Selects the voice the following operations act on; n outside 0..31 is
+// taken as the nearest of them.
 void snd_select_voice(int n);
+// Defines sample slot 0..31 (loop_end is the last index a looping voice
+// plays); the data stay the caller's. Returns 1, also for a slot outside
+// 0..31, which it leaves alone: the loader never asks for one.
 int snd_define_sample(int slot, const int8_t* data, uint32_t length, uint32_t loop_start,
                       uint32_t loop_end, int looped);
 

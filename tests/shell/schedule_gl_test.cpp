@@ -19,6 +19,7 @@
 #include "datagen.h"
 #include "effects/effects.h"
 #include "gl_target.h"
+#include "load_module.h"
 #include "player/player.h"
 #include "shell/frame.h"
 #include "shell/overlay.h"
@@ -62,9 +63,8 @@ class ScheduleGl : public ::testing::Test {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kSpriteSize, kSpriteSize, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  sprite_pixels);
 
-    const std::vector<uint8_t> mod = datagen::write_module(datagen::fast_test_song());
-    std::memcpy(module_buffer, mod.data(), mod.size());
-    ASSERT_EQ(pt_load(module_buffer, kModuleBufferSize), 1);
+    const std::vector<uint8_t> mod = datagen::fast_test_song().build();
+    ASSERT_EQ(load_module_image(mod), 1);
 
     begin_show_gl();
     set_show_clock_source(fake_ticks);
@@ -89,8 +89,7 @@ class ScheduleGl : public ::testing::Test {
   // One frame as the show draws it, at show time `seconds`.
   void frame(double seconds) {
     fake_ms = static_cast<uint32_t>(seconds * 1000.0 + 0.5);
-    begin_frame();
-    draw_schedule(static_cast<uint32_t>(pt_position()), origins);
+    (void)draw_show_frame(origins);
   }
 
   std::vector<uint8_t> pixels() {

@@ -17,7 +17,7 @@
 #include "effects/effects_internal.h"
 #include "shell/frame.h"
 #include "shell/shell.h"
-#include "shell/shell_null_gl.h"
+#include "shell_null_gl.h"
 
 namespace {
 
@@ -244,7 +244,7 @@ TEST_F(ScheduleSteps, BandNineHundredDrawsTheColumnTwiceAroundTheOverlay) {
   EXPECT_FLOAT_EQ(sprite_sizes(0).at(0), first_sprite(33.0, std::sin(33.0) / 13.0 - 0.05));
   // The iso-surface's field is computed at a third of the time and turned
   // by twice the time.
-  static float drawn[blob_grid_size][blob_grid_size][blob_grid_size];
+  static float drawn[kBlobGridSize][kBlobGridSize][kBlobGridSize];
   std::copy(&BlobField[0][0][0], &BlobField[0][0][0] + 4096, &drawn[0][0][0]);
   compute_blob_field(static_cast<float>(33.0 / 3.0));
   EXPECT_TRUE(std::equal(&drawn[0][0][0], &drawn[0][0][0] + 4096, &BlobField[0][0][0]));
@@ -276,7 +276,7 @@ TEST_F(ScheduleSteps, EveryClockArgumentTakesItsOwnReadingInArgumentOrder) {
 
 TEST_F(ScheduleSteps, TheClosingCubesUseASeventhOfTheTimeAndTurnByTwice) {
   draw_at(1700, 77.0);
-  static float drawn[blob_grid_size][blob_grid_size][blob_grid_size];
+  static float drawn[kBlobGridSize][kBlobGridSize][kBlobGridSize];
   std::copy(&BlobField[0][0][0], &BlobField[0][0][0] + 4096, &drawn[0][0][0]);
   compute_blob_field(static_cast<float>(77.0 / 7.0));
   EXPECT_TRUE(std::equal(&drawn[0][0][0], &drawn[0][0][0] + 4096, &BlobField[0][0][0]));
@@ -345,10 +345,10 @@ TEST_F(ScheduleSteps, TheTubeBandFramesTheTubeWithTwoPurpleGrids) {
   EXPECT_EQ(second.v[2], 0.7f);
   EXPECT_FLOAT_EQ(sprite_sizes(0).at(0), first_sprite(90.0, std::sin(90.0) / 10.0));
   EXPECT_FLOAT_EQ(sprite_sizes(1).at(0), first_sprite(90.0, std::sin(90.0) / 20.0 - 0.1));
-  float drawn[twist_section_count];
-  std::copy(twist_angles, twist_angles + twist_section_count, drawn);
+  float drawn[kTwistSectionCount];
+  std::copy(twist_angles, twist_angles + kTwistSectionCount, drawn);
   compute_twist_angles(90.0f);
-  EXPECT_TRUE(std::equal(drawn, drawn + twist_section_count, twist_angles));
+  EXPECT_TRUE(std::equal(drawn, drawn + kTwistSectionCount, twist_angles));
 }
 
 TEST_F(ScheduleSteps, TheFinalBandShrinksTheViewTowardItsCentre) {

@@ -18,6 +18,7 @@
 #include "art/pictures.h"
 #include "assets/assets.h"
 #include "datagen.h"
+#include "png_write.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
 bool write_show_set(const std::string& dir) {
   bool ok = true;
   for (int i = 0; i < kPictureCount; ++i)
-    ok &= write_file(dir + kPictureFiles[i], datagen::encode_jpeg(datagen::show_picture(i), 88));
+    ok &= write_file(dir + kPictureFiles[i], datagen::encode_jpeg(paint_picture(i), 88));
   ok &= write_file(dir + kModuleFile, datagen::show_module());
   return ok;
 }
@@ -63,9 +64,9 @@ bool write_test_set(const std::string& dir, bool endless) {
   ok &= write_file(path(kTahti), encode_jpeg(test_picture(kTahti, 64, 64, 3), 90));
   std::remove(path(kTekstit).c_str());  // missing on purpose
   ok &= write_file(path(kMiehet), encode_jpeg(test_picture(kMiehet, 5, 7, 3), 90));
-  datagen::Module song = datagen::fast_test_song();
-  if (endless) song.orders.resize(4);
-  ok &= write_file(dir + kModuleFile, datagen::write_module(song));
+  ModuleBuilder song = datagen::fast_test_song();
+  if (endless) song.song_length = 4;
+  ok &= write_file(dir + kModuleFile, song.build());
   return ok;
 }
 
@@ -76,8 +77,8 @@ bool write_icons(const std::string& dir) {
     mkdir(path.c_str(), 0777);
     path += "/apps";
     mkdir(path.c_str(), 0777);
-    const Icon icon = paint_icon(size);
-    const std::vector<uint8_t> png = datagen::encode_png_rgba(size, size, icon.rgba);
+    const Picture icon = paint_icon(size);
+    const std::vector<uint8_t> png = encode_png(icon.pixels.data(), size, size, 4);
     ok &= !png.empty() && write_file(path + "/drmorvel.png", png);
   }
   return ok;

@@ -1,25 +1,21 @@
-// The pictures of the generated data sets: the show's art, the test
-// pictures painted from formulas, and the JPEG encoder that writes them.
+// The test pictures of the generated data sets, painted from formulas, and
+// the JPEG encoder that writes every picture of the data sets.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <numbers>
 
 #include <jpeglib.h>
-#include <png.h>
 
-#include "art/pictures.h"
 #include "datagen.h"
 
 namespace datagen {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
-uint8_t byte(double v) {
-  return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : std::lround(v)));
-}
+uint8_t byte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 255.0))); }
 
 struct Rgb {
   double r, g, b;
@@ -51,7 +47,7 @@ Rgb paint(int index, double u, double v) {
       return {255 * band * ray, 200 * band * (1 - d), 80 + 120 * band * (1 - ray)};
     }
     case 4: {  // a five-pointed star on deep blue
-      const double r = 0.22 + 0.16 * std::cos(5 * (a + kPi / 2));
+      const double r = 0.22 + 0.16 * std::cos(5 * (a + std::numbers::pi / 2));
       if (d < r) return {255, 230, 60};
       return {10, 20, 60 + 120 * (1 - d)};
     }
@@ -77,16 +73,6 @@ Rgb paint(int index, double u, double v) {
 // so that the upload's byte alignment is exercised by the show itself.
 
 }  // namespace
-
-Picture show_picture(int index) {
-  ::Picture art = paint_picture(index);
-  Picture p;
-  p.width = art.width;
-  p.height = art.height;
-  p.components = 3;
-  p.pixels = std::move(art.rgb);
-  return p;
-}
 
 Picture test_picture(int seed, int width, int height, int components) {
   Picture p;
@@ -136,34 +122,6 @@ std::vector<uint8_t> encode_jpeg(const Picture& p, int quality, bool progressive
   jpeg_destroy_compress(&cinfo);
   std::vector<uint8_t> out(buffer, buffer + size);
   std::free(buffer);
-  return out;
-}
-
-namespace {
-
-void append_png_bytes(png_structp png, png_bytep data, png_size_t length) {
-  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
-}
-
-}  // namespace
-
-std::vector<uint8_t> encode_png_rgba(int width, int height, const std::vector<uint8_t>& rgba) {
-  std::vector<uint8_t> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return {};
-  }
-  png_set_write_fn(png, &out, append_png_bytes, nullptr);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < height; ++y) png_write_row(png, &rgba[static_cast<size_t>(y) * width * 4]);
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
   return out;
 }
 

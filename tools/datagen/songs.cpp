@@ -3,21 +3,24 @@
 // uses the usual module habits: looped waveforms for the tones, one-shot
 // drums, speed and pattern-break commands.
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "datagen.h"
 #include "music/zurivovariv.h"
+#include "noise.h"
 
 namespace datagen {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using Sample = ModuleBuilder::Sample;
+using Pattern = ModuleBuilder::Pattern;
+constexpr int kRows = kRowsPerPattern;
+constexpr double kPi = std::numbers::pi;
 
-int8_t clip8(double v) {
-  const long r = std::lround(v);
-  return static_cast<int8_t>(r > 127 ? 127 : (r < -128 ? -128 : r));
-}
+int8_t clip8(double v) { return static_cast<int8_t>(std::clamp(std::lround(v), -128L, 127L)); }
 
 // A looped single-cycle waveform: the whole sample is the loop.
 Sample looped(const char* name, std::vector<int8_t> cycle, uint8_t volume) {
@@ -25,7 +28,7 @@ Sample looped(const char* name, std::vector<int8_t> cycle, uint8_t volume) {
   s.name = name;
   s.volume = volume;
   s.repeat_start = 0;
-  s.repeat_length = static_cast<uint32_t>(cycle.size());
+  s.repeat_length = static_cast<uint16_t>(cycle.size() / 2);
   s.data = std::move(cycle);
   return s;
 }
@@ -57,10 +60,9 @@ Sample snare() {
   s.name = "noise snare";
   s.volume = 48;
   s.data.resize(3000);
-  uint32_t seed = 0x2545F491u;  // fixed: the same noise every build
+  Noise source{0x2545F491u};  // fixed: the same noise every build
   for (size_t i = 0; i < s.data.size(); ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    const double noise = static_cast<int>(seed >> 24) - 128;
+    const double noise = static_cast<int>(source.next() >> 24) - 128;
     s.data[i] = clip8(noise * std::exp(-static_cast<double>(i) / 700));
   }
   return s;
@@ -91,7 +93,7 @@ constexpr int kMelody[16] = {12, 16, 19, 16, 14, 17, 21, 17, 12, 16, 19, 24, 19,
 
 void set(Pattern& p, int row, int channel, uint8_t sample, int note, uint8_t effect = 0,
          uint8_t param = 0) {
-  p[row][channel] = Cell{sample, note, effect, param};
+  p[row][channel] = ModuleBuilder::Note{sample, note, effect, param};
 }
 
 // Drums on channel 3, the bass line on channel 0.
@@ -121,15 +123,17 @@ Pattern with_pads(Pattern p) {
 
 std::vector<uint8_t> show_module() { return compose_zurivovariv(); }
 
-Module fast_test_song() {
-  Module m;
+ModuleBuilder fast_test_song() {
+  ModuleBuilder m;
   m.title = "zurivovariv (fast test)";
-  m.samples = instruments();
+  const std::vector<Sample> samples = instruments();
+  for (size_t k = 0; k < samples.size(); ++k) m.samples[k + 1] = samples[k];
+  m.unused_samples_from(static_cast<int>(samples.size()) + 1);
   Pattern p = with_pads(with_melody(groove(true)));
-  p[0][2] = Cell{0, -1, 0xF, 1};   // one tick per row
-  p[31][2] = Cell{0, -1, 0xD, 0};  // 32 rows per order
-  m.patterns.push_back(p);
-  m.orders.assign(22, 0);
+  p[0][2] = ModuleBuilder::Note{0, ModuleBuilder::kNoNoteGiven, 0xF, 1};   // one tick per row
+  p[31][2] = ModuleBuilder::Note{0, ModuleBuilder::kNoNoteGiven, 0xD, 0};  // 32 rows per order
+  m.pattern(0, p);
+  m.song_length = 22;  // order 0 every time
   return m;
 }
 
