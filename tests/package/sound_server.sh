@@ -30,8 +30,9 @@
 #   sound_server_dropouts DIR how often the server found the client's stream
 #                             run dry and then refilled (needs
 #                             SOUND_SERVER_VERBOSE=1 at the start)
-#   sound_stream_protocol BINARY SECONDS
-#                             PipeWire: the protocol of BINARY's stream
+#   sound_stream_watch BINARY SECONDS
+#                             what the server reports of BINARY's stream
+#                             (showing within SECONDS) once it has gone
 
 sound_server_kind() {
   case ${SOUND_SERVER:-pulseaudio} in
@@ -200,24 +201,11 @@ sound_server_stop() {
   pipewire_pids=()
 }
 
-# PipeWire: the protocol through which the first playing stream of the
-# program BINARY came, printed once the stream shows (within SECONDS):
-# pulseaudio (PipeWire's PulseAudio service) or pipewire (its own); none
-# when no stream showed.
-sound_stream_protocol() {
-  local binary=$1 seconds=$2 protocol _
-  for _ in $(seq $((seconds * 4))); do
-    protocol=$(pw-dump 2>/dev/null | python3 -c '
-import json, sys
-for node in json.load(sys.stdin):
-    props = node.get("info", {}).get("props", {})
-    if props.get("media.class") == "Stream/Output/Audio" and props.get("application.process.binary") == sys.argv[1]:
-        print("pulseaudio" if props.get("client.api") == "pipewire-pulse" else "pipewire")
-        break' "$binary")
-    [ -n "$protocol" ] && { echo "$protocol"; return 0; }
-    sleep 0.25
-  done
-  echo none
+# What the server reports of the playing stream of the program BINARY,
+# printed once the stream has gone (tests/package/stream_watch.py): the
+# protocol it came through and the most sound the server holds of it.
+sound_stream_watch() {
+  python3 "$(dirname "${BASH_SOURCE[0]}")/stream_watch.py" "$(sound_server_kind)" "$1" "$2"
 }
 
 # An underrun followed by the end of that underrun: the stream ran dry while
@@ -225,7 +213,10 @@ for node in json.load(sys.stdin):
 # its last underrun when the client stops feeding it are not counted.
 # PipeWire: a stream through its PulseAudio service ran dry (an underflow
 # told to the client, past the stream's start) and played on, or a client
-# of the graph, the show through SDL's pipewire driver, missed its cycle.
+# of the graph, the show through SDL's pipewire driver, missed its cycle:
+# "client too slow!" from PipeWire 0.3, an xrun of the client's node from
+# PipeWire 1.x, whose last may be the client going away. PipeWire 1.x logs
+# repeats of a line once, then how many it left out: "(N suppressed)".
 sound_server_dropouts() {
   if [ "$(sound_server_kind)" = pulseaudio ]; then
     awk '/Implicit underrun of/ { pending = 1 } /end of underrun/ && pending { n++; pending = 0 }
@@ -234,8 +225,22 @@ sound_server_dropouts() {
   fi
   local underflows slow
   # Every underflow but the last of each stream, which may be its end.
-  underflows=$(awk '/UNDERFLOW channel:/ && !/offset:0$/ { n[$(NF - 3)]++ }
+  underflows=$(awk '
+    function suppressed(  i) {
+      for (i = 1; i < NF; i++) if ($i ~ /^\([0-9]+$/ && $(i + 1) == "suppressed)") return substr($i, 2) + 0
+      return 0
+    }
+    /UNDERFLOW channel:/ && !/offset:0( |$)/ {
+      for (i = 1; i <= NF; i++) if ($i ~ /^channel:/) n[$i] += 1 + suppressed()
+    }
     END { for (s in n) t += n[s] - 1; print t + 0 }' "$1/pipewire-pulse.log")
-  slow=$(grep -a -c 'client too slow!' "$1/pipewire.log")
+  slow=$(awk '
+    function suppressed(  i) {
+      for (i = 1; i < NF; i++) if ($i ~ /^\([0-9]+$/ && $(i + 1) == "suppressed)") return substr($i, 2) + 0
+      return 0
+    }
+    /client too slow!/ { t++ }
+    / xrun state:/ { for (i = 1; i <= NF; i++) if ($i == "xrun") n[$(i - 1)] += 1 + suppressed() }
+    END { for (s in n) t += n[s] - 1; print t + 0 }' "$1/pipewire.log")
   echo $((underflows + slow))
 }
