@@ -12,8 +12,10 @@ stream's rate, that the server holds of the stream between taking it and
 the sink hearing it: what is lost when the program closes its stream at
 once.
 - PulseAudio reports it per stream as it changes: its buffer latency and
-  the sink's, the largest at any look while the stream played (two a
-  second).
+  the sink's. What counts is what it held when the stream went away: the
+  largest of the looks (two a second) in the last LAST_LOOKS before then.
+  Earlier looks say nothing of the end: a null sink starts with a latency
+  of seconds, and raises it again for a while after the stream ran dry.
 - PipeWire's PulseAudio service reports neither; it keeps up to the
   stream's target length (pulse.attr.tlength) and hands the graph one
   quantum at a time, at most the stream's node.latency.
@@ -34,6 +36,7 @@ import sys
 import time
 
 LOOK = 0.5
+LAST_LOOKS = 4
 
 
 def run(*command):
@@ -102,22 +105,20 @@ def look_pipewire(binary):
 def main():
     server, binary, seconds = sys.argv[1], sys.argv[2], float(sys.argv[3])
     look = look_pulseaudio if server == "pulseaudio" else look_pipewire
-    protocol, frames, how = "none", 0, "no stream"
-    seen = False
+    looks = []
     deadline = time.monotonic() + seconds
     while True:
         now = look(binary)
-        if now is None and seen:
+        if now is None and looks:
             break  # the stream is gone: the program ended
         if now is not None:
-            seen = True
-            if now[1] >= frames:
-                protocol, frames, how = now
+            looks = (looks + [now])[-LAST_LOOKS:]
             if server != "pulseaudio":
                 break
         elif time.monotonic() > deadline:
             break
         time.sleep(LOOK)
+    protocol, frames, how = max(looks, key=lambda look: look[1]) if looks else ("none", 0, "no stream")
     print(f'protocol={protocol} latency_frames={frames} latency="{how}"')
 
 
