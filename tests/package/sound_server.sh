@@ -215,8 +215,10 @@ sound_stream_watch() {
 # told to the client, past the stream's start) and played on, or a client
 # of the graph, the show through SDL's pipewire driver, missed its cycle:
 # "client too slow!" from PipeWire 0.3, an xrun of the client's node from
-# PipeWire 1.x, whose last may be the client going away. PipeWire 1.x logs
-# repeats of a line once, then how many it left out: "(N suppressed)".
+# PipeWire 1.x, whose last is the client going away. PipeWire 1.x logs a
+# line that repeats within a short while once, then how many it left out
+# ("(N suppressed)"): the count is of dropouts apart in time, which is
+# enough to tell a machine that starved the stream.
 sound_server_dropouts() {
   if [ "$(sound_server_kind)" = pulseaudio ]; then
     awk '/Implicit underrun of/ { pending = 1 } /end of underrun/ && pending { n++; pending = 0 }
@@ -225,22 +227,10 @@ sound_server_dropouts() {
   fi
   local underflows slow
   # Every underflow but the last of each stream, which may be its end.
-  underflows=$(awk '
-    function suppressed(  i) {
-      for (i = 1; i < NF; i++) if ($i ~ /^\([0-9]+$/ && $(i + 1) == "suppressed)") return substr($i, 2) + 0
-      return 0
-    }
-    /UNDERFLOW channel:/ && !/offset:0( |$)/ {
-      for (i = 1; i <= NF; i++) if ($i ~ /^channel:/) n[$i] += 1 + suppressed()
-    }
+  underflows=$(awk '/UNDERFLOW channel:/ && !/offset:0( |$)/ { for (i = 1; i <= NF; i++) if ($i ~ /^channel:/) n[$i]++ }
     END { for (s in n) t += n[s] - 1; print t + 0 }' "$1/pipewire-pulse.log")
-  slow=$(awk '
-    function suppressed(  i) {
-      for (i = 1; i < NF; i++) if ($i ~ /^\([0-9]+$/ && $(i + 1) == "suppressed)") return substr($i, 2) + 0
-      return 0
-    }
-    /client too slow!/ { t++ }
-    / xrun state:/ { for (i = 1; i <= NF; i++) if ($i == "xrun") n[$(i - 1)] += 1 + suppressed() }
+  slow=$(awk '/client too slow!/ { t++ }
+    / xrun state:/ { for (i = 2; i <= NF; i++) if ($i == "xrun") n[$(i - 1)]++ }
     END { for (s in n) t += n[s] - 1; print t + 0 }' "$1/pipewire.log")
   echo $((underflows + slow))
 }
