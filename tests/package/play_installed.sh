@@ -213,8 +213,10 @@ for attempt in 1 2; do
   [ -n "$debdir" ] && [ "$attempt" = 2 ] && break
   play_once "$(readlink -f "$bin/drmorvel-testdata")" "$work/test-show" "$until"
   case $? in
-    0) echo "ok: $show played to its end through $server; $((until / 44100)) s of sound heard $heard" \
-         "(${debdir:+the test show, the whole show having run dry; }$verdict)"
+    0) [ -n "$debdir" ] && echo "ok: $show played to its end through $server, but its stream ran dry on" \
+         "a busy machine; its sound was checked on the test show:"
+       echo "ok: the test show played to its end through $server; $((until / 44100)) s of sound heard $heard" \
+         "($verdict)"
        exit 0 ;;
     1) fail "the show's sound is wrong" ;;
   esac
