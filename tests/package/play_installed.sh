@@ -19,7 +19,8 @@
 #
 # Where the server logs that the show's stream ran dry (a busy machine that
 # did not run the show's audio thread in time), the test show is played once
-# more; when that too runs dry the test is skipped, saying so. The package
+# more (at 44100 Hz only: see below); when that too runs dry the test is
+# skipped, saying so. The package
 # is removed and the server stopped afterwards.
 #
 #   play_installed.sh DEB_DIR BINDIR WORK [SERVER [DRIVER]]
@@ -206,6 +207,14 @@ if [ -n "$debdir" ]; then
        exit 0 ;;
     1) fail "the show's sound is wrong" ;;
   esac
+  if [ "$rate" != 44100 ]; then
+    # The test song starts at full loudness at once, which a graph at
+    # another rate does not resample faithfully at first (docs/testing.md):
+    # no short play can stand in for the whole show there.
+    echo "skipped: the server found the show's stream run dry (its buffer holds 46 ms);" \
+      "this machine is too busy to check the sound window by window"
+    exit 77
+  fi
   echo "the whole show ran dry on a busy machine: the test show is played once more" >&2
 fi
 until=$(render "$test_module" "$work/test-show") || exit 1
