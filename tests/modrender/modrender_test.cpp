@@ -27,9 +27,11 @@ struct Outcome {
   std::string err;
 };
 
+// Named by the process too: the same test of another build tree may run
+// at the same time.
 std::string temp_path(const std::string& name) {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return ::testing::TempDir() + "modrender_" + info->name() + "_" + name;
+  return ::testing::TempDir() + "modrender_" + std::to_string(getpid()) + "_" + info->name() + "_" + name;
 }
 
 std::string read_file(const std::string& path) {

@@ -356,7 +356,9 @@ void count_disk_tick() {
 }
 
 TEST_F(DeviceChoiceTest, TheDiskDriversBytesLastOneSecondPerFiftyTicks) {
-  const std::string path = testing::TempDir() + "drmorvel-disk-audio.raw";
+  // Named by the process: the same test of another build tree may run at
+  // the same time.
+  const std::string path = testing::TempDir() + "drmorvel-disk-audio-" + std::to_string(getpid()) + ".raw";
   disk_file = path.c_str();
   for (const char* answer : {"2\n", "1\n"}) {
     SCOPED_TRACE(answer);
