@@ -16,8 +16,7 @@
 #include <vector>
 
 #include "assets/module_file.h"
-#include "player/player.h"
-#include "sound/sound.h"
+#include "engine/offline.h"
 #include "test_songs.h"
 
 namespace {
@@ -80,22 +79,13 @@ void record_position() { positions.push_back(pt_position()); }
 std::string render_in_process(const std::string& module, int mode, uint64_t frames) {
   const long size = read_module_file(module.c_str());
   EXPECT_GT(size, 0);
-  pacing.tick_remainder = 0;
-  std::srand(1);  // the random waveform as a fresh process builds it
-  snd_open_offline(mode);
-  snd_pacing_init(50);
+  engine_open_offline(mode);
   EXPECT_EQ(pt_load(module_buffer, kModuleBufferSize), 1);
   positions.clear();
   snd_set_tick_observer(record_position);
-  const int width = mode == kSound16Bit ? 2 : 1;
-  std::string out;
-  uint8_t stream[2048 * 2];
-  for (uint64_t done = 0; done < frames;) {
-    const int count = static_cast<int>(frames - done < 2048 ? frames - done : 2048);
-    snd_audio_callback(nullptr, stream, count * width);
-    out.append(reinterpret_cast<const char*>(stream), static_cast<size_t>(count) * width);
-    done += static_cast<uint64_t>(count);
-  }
+  const size_t width = mode == kSound16Bit ? 2 : 1;
+  std::string out(frames * width, '\0');
+  engine_render(reinterpret_cast<uint8_t*>(out.data()), frames);
   snd_set_tick_observer(nullptr);
   return out;
 }

@@ -11,15 +11,13 @@
 #include <string_view>
 
 #include "assets/module_file.h"
+#include "engine/offline.h"
 #include "options.h"
-#include "player/player.h"
-#include "sound/sound.h"
 #include "wav.h"
 
 namespace {
 
-constexpr int kBufferFrames = 2048;  // what the show asks SDL for
-constexpr int kBlockBuffers = 64;    // callback buffers per write
+constexpr size_t kBlockFrames = 64 * kDeviceFrames;  // sample frames per write
 constexpr double kMaxSeconds = 24 * 3600;
 
 constexpr char kUsage[] =
@@ -48,17 +46,14 @@ int usage(const char* problem) {
 // the audio callback with the show's buffers of 2048 frames each. Returns
 // false when a write fails.
 bool render(std::FILE* out, uint64_t frames, uint32_t width) {
-  static uint8_t block[kBlockBuffers * kBufferFrames * 2];
+  static uint8_t block[kBlockFrames * 2];
   for (uint64_t done = 0; done < frames;) {
-    size_t used = 0;
-    for (int b = 0; b < kBlockBuffers && done < frames; ++b) {
-      const uint64_t left = frames - done;
-      const int count = static_cast<int>(left < kBufferFrames ? left : kBufferFrames);
-      snd_audio_callback(nullptr, block + used, count * static_cast<int>(width));
-      used += static_cast<size_t>(count) * width;
-      done += static_cast<uint64_t>(count);
-    }
-    if (std::fwrite(block, 1, used, out) != used) return false;
+    const uint64_t left = frames - done;
+    const size_t count = left < kBlockFrames ? static_cast<size_t>(left) : kBlockFrames;
+    engine_render(block, count);
+    const size_t bytes = count * width;
+    if (std::fwrite(block, 1, bytes, out) != bytes) return false;
+    done += count;
   }
   return true;
 }
@@ -114,8 +109,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  snd_open_offline(mode);
-  snd_pacing_init(50);
+  engine_open_offline(mode);
   if (!pt_load(module_buffer, kModuleBufferSize)) {
     std::fprintf(stderr, "%s\n", song.error_text);
     return 1;
