@@ -16,13 +16,15 @@ int (*asset_sound_choice)() = snd_choose_device;
 int load_show_module() {
   char path[4096];
   std::snprintf(path, sizeof path, "%s%s", show_data_dir, kModuleFile);
-  if (read_module_file(path) < 0) {
+  if (read_module_file(path, module_buffer, kModuleBufferSize) < 0) {
     std::fprintf(stderr, "drmorvel: cannot open %s: %s\n", path, std::strerror(errno));
     return 0;
   }
   // The device must exist before the module is parsed: parsing defines the
   // samples and the voice count on it.
   asset_sound_choice();
+  // The whole zero-filled buffer, not the bytes read: a file cut short
+  // plays on with silence where its end is missing.
   pt_load(module_buffer, kModuleBufferSize);
   clear_blob_field();
   clear_twist_angles();
