@@ -24,8 +24,11 @@ int load_show_module() {
   // samples and the voice count on it.
   asset_sound_choice();
   // The whole zero-filled buffer, not the bytes read: a file cut short
-  // plays on with silence where its end is missing.
-  pt_load(module_buffer, kModuleBufferSize);
+  // plays on with silence where its end is missing. A module the loader
+  // refuses leaves the show without music but going on; why is said once.
+  if (!pt_load(module_buffer, kModuleBufferSize))
+    std::fprintf(stderr, "drmorvel: %s: %s; the show goes on without music\n", path,
+                 song.error_text);
   clear_blob_field();
   clear_twist_angles();
   return 1;
