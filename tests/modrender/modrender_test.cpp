@@ -17,6 +17,7 @@
 
 #include "assets/module_file.h"
 #include "engine/offline.h"
+#include "run_dir.h"
 #include "test_songs.h"
 
 namespace {
@@ -26,9 +27,10 @@ struct Outcome {
   std::string err;
 };
 
+// A file of the current test in this run's own directory.
 std::string temp_path(const std::string& name) {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return ::testing::TempDir() + "modrender_" + info->name() + "_" + name;
+  return RunDirectory::path("modrender_test") + info->name() + "_" + name;
 }
 
 std::string read_file(const std::string& path) {
