@@ -244,7 +244,9 @@ TEST(OfflineEngine, ASecondModulePlaysAsWhenLoadedFirst) {
   ASSERT_GE(pacing.pending_byte, 0);
   ASSERT_GT(pacing.tick_remainder, 0);
 
+  const int ticks_seen = tick_count;
   const Played after = play_fresh(second, kFrames);
+  EXPECT_EQ(tick_count, ticks_seen) << "the first rendering's tick observer still runs";
   EXPECT_TRUE(after.sound == alone.sound) << "the sound differs";
   EXPECT_EQ(after.positions, alone.positions);
   EXPECT_EQ(after.pannings, alone.pannings);
