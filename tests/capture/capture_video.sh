@@ -251,7 +251,7 @@ SCRIPT
   for entry in "early|ffmpeg failed (exit status 1)" "late|ffmpeg failed (exit status 1)" \
     "stall|$stalled none of the frames for 1 s" "deaf|$stalled none of the frames for 1 s" \
     "sound-only|$stalled none of the frames for 1 s" "frames-only|$stalled none of the sound for 1 s" \
-    "endless|ffmpeg stalled: it had not finished 1 s after the end of its input"; do
+    "endless|ffmpeg stalled: it wrote nothing for 1 s after the end of its input"; do
     IFS='|' read -r mode message <<<"$entry"
     export FAKE_PID=$work/fake.pid
     echo "an older video" >"$work/show.mp4"

@@ -38,6 +38,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -68,8 +69,8 @@ size_t sound_size = 0;  // bytes waiting
 // 0 the first free descriptor).
 constexpr int kHighFd = 10;
 
-// Samples of silence before the sound: at least this many, far more than
-// ffmpeg's first packet, and fewer than this and one piece more.
+// Samples of silence before the sound: this many, far more than ffmpeg's
+// first packet, and less than one piece more (video_open works it out).
 constexpr int kLeadIn = 8192;
 constexpr int kMaxPiece = 8192;
 // FLAC's shortest block, and its longest at 48000 Hz and below.
@@ -156,15 +157,28 @@ int pump(VideoOut& v, const uint8_t* data, size_t n, bool drain, char* why, size
   return 1;
 }
 
-// Waits for ffmpeg to exit, for at most `wait_ms` milliseconds (for ever
-// when negative). Returns waitpid's result: the pid, 0 when the time ran
-// out, -1 on an error.
-pid_t wait_exit(pid_t pid, int& status, int64_t wait_ms) {
-  const int64_t until = now_ms() + wait_ms;
+// The size of a file, -1 when it cannot be read.
+int64_t file_size(const char* path) {
+  struct stat st {};
+  return stat(path, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+// Waits for ffmpeg to exit: for ever when `wait_ms` is negative, otherwise
+// until it has let that many milliseconds pass without its file `path`
+// changing size (when `path` is given) or at all. Returns waitpid's
+// result: the pid, 0 when the time ran out, -1 on an error.
+pid_t wait_exit(pid_t pid, int& status, int64_t wait_ms, const char* path) {
+  int64_t until = now_ms() + wait_ms;
+  int64_t size = path ? file_size(path) : -1;
   for (;;) {
     const pid_t got = waitpid(pid, &status, wait_ms < 0 ? 0 : WNOHANG);
     if (got < 0 && errno == EINTR) continue;
-    if (got != 0 || now_ms() >= until) return got;
+    if (got != 0) return got;
+    if (path && file_size(path) != size) {
+      size = file_size(path);
+      until = now_ms() + wait_ms;
+    }
+    if (now_ms() >= until) return 0;
     poll(nullptr, 0, 10);
   }
 }
@@ -180,27 +194,28 @@ void end_ffmpeg(VideoOut& v) {
   if (v.pid < 0) return;
   kill(-v.pid, SIGTERM);
   int status = 0;
-  if (wait_exit(v.pid, status, kTermGraceMs) == 0) {
+  if (wait_exit(v.pid, status, kTermGraceMs, nullptr) == 0) {
     kill(-v.pid, SIGKILL);
-    wait_exit(v.pid, status, -1);
+    wait_exit(v.pid, status, -1, nullptr);
   }
   v.pid = -1;
   std::remove(v.temp_path);
 }
 
-// Ends both streams, waits for ffmpeg (at most v.stall_seconds, after which
-// it is ended) and either renames its file to the asked name (`keep` and
-// ffmpeg succeeded) or removes it. Returns 1 when the file was kept.
+// Ends both streams, waits for ffmpeg (while it writes its file, but not
+// past v.stall_seconds without a byte, after which it is ended) and either
+// renames its file to the asked name (`keep` and ffmpeg succeeded) or
+// removes it. Returns 1 when the file was kept.
 int reap(VideoOut& v, bool keep, char* why, int why_size) {
   const size_t n = static_cast<size_t>(why_size);
   close_fd(v.video_fd);
   close_fd(v.audio_fd);
   sound_head = sound_size = 0;
   int status = 0;
-  const pid_t got = wait_exit(v.pid, status, int64_t{v.stall_seconds} * 1000);
+  const pid_t got = wait_exit(v.pid, status, int64_t{v.stall_seconds} * 1000, v.temp_path);
   if (got == 0) {
     end_ffmpeg(v);
-    std::snprintf(why, n, "ffmpeg stalled: it had not finished %d s after the end of its input",
+    std::snprintf(why, n, "ffmpeg stalled: it wrote nothing for %d s after the end of its input",
                   v.stall_seconds);
     return 0;
   }

@@ -12,8 +12,8 @@
 // name never holds a half-written video.
 //
 // Nothing here waits on ffmpeg for ever: when it takes neither frames nor
-// sound for `stall_seconds`, or has not finished that long after the end of
-// its input, it is ended (SIGTERM, then SIGKILL when it does not go), waited
+// sound for `stall_seconds`, or writes nothing for that long after the end
+// of its input without finishing, it is ended (SIGTERM, then SIGKILL when it does not go), waited
 // for, and the call fails with a reason that names the stall.
 #pragma once
 
