@@ -74,8 +74,8 @@ constexpr char kUsage[] =
     "  --sheet FILE.png  one contact sheet of the frames as thumbnails in order,\n"
     "                    each labelled with its time and song position (order:row)\n"
     "Exit status: 0 done, 1 no usable module, 2 bad options or files,\n"
-    "3 no OpenGL context, 4 ffmpeg or its encoder missing, or ffmpeg failed or stalled,\n"
-    "130 interrupted.\n";
+    "3 no OpenGL context, 4 ffmpeg or its encoder missing, or ffmpeg failed\n"
+    "or stalled, 130 interrupted.\n";
 
 constexpr int kRate = 44100;       // the 16-bit device's rate
 constexpr int kMaxSide = 4096;     // the largest frame side, in pixels
@@ -336,10 +336,10 @@ int keep_frame(Capture& c, int64_t k, int32_t p) {
   const Options& o = c.o;
   gl_target_read(c.target, rgb);
   if (o.video) {
-    // The next frame's sound goes first: it is what the sound has up to the
-    // end of this frame, and ffmpeg may wait for it before it takes this
-    // frame (video_out.cpp). Pulling it now changes nothing that is drawn,
-    // since this frame has been read back and the next one pulls it anyway.
+    // The sound up to the end of this frame goes first: ffmpeg may wait for
+    // it before it takes this frame (video_out.cpp). Pulling it now changes
+    // nothing that is drawn: this frame has been read back, and the next
+    // frame, or the end of the video, pulls up to there first anyway.
     if (!pull_sound(c.pulled, samples_before_frame(k + 1, o.fps, kRate), c.sink, c.why,
                     sizeof c.why))
       return 4;
