@@ -255,7 +255,7 @@ SCRIPT
     IFS='|' read -r mode message <<<"$entry"
     export FAKE_PID=$work/fake.pid
     echo "an older video" >"$work/show.mp4"
-    FAKE_FFMPEG=$mode PATH="$fake:$PATH" timeout 60 "$bin/drmorvel-capture" --size 64x48 --fps 30 --to 2 \
+    FAKE_FFMPEG=$mode PATH="$fake:$PATH" timeout -k 5 60 "$bin/drmorvel-capture" --size 64x48 --fps 30 --to 2 \
       --stall-seconds 1 --data "$data" --video "$work/show.mp4" 2>"$work/$mode.log"
     status=$?
     [ "$status" -eq 4 ] || fail "$mode failure: exit status $status, not 4"
@@ -263,7 +263,7 @@ SCRIPT
     kill -0 "$(cat "$FAKE_PID")" 2>/dev/null && fail "$mode failure: ffmpeg was left running"
     [ "$(cat "$work/show.mp4")" = "an older video" ] || fail "$mode failure: the asked name was written"
     rm -f "$work/show.mp4"
-    FAKE_FFMPEG=$mode PATH="$fake:$PATH" timeout 60 "$bin/drmorvel-capture" --size 64x48 --fps 30 --to 2 \
+    FAKE_FFMPEG=$mode PATH="$fake:$PATH" timeout -k 5 60 "$bin/drmorvel-capture" --size 64x48 --fps 30 --to 2 \
       --stall-seconds 1 --data "$data" --video "$work/new.mp4" 2>/dev/null && fail "$mode failure: exit status 0"
     [ -e "$work/new.mp4" ] && fail "$mode failure: a file was left under the asked name"
     ls "$work" | grep -q '\.part$' && fail "$mode failure: a temporary file was left"
