@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "run_dir.h"
 #include "sound/sound.h"
 
 // What SDL is asked for. This test links with --wrap for SDL_OpenAudio and
@@ -356,9 +357,7 @@ void count_disk_tick() {
 }
 
 TEST_F(DeviceChoiceTest, TheDiskDriversBytesLastOneSecondPerFiftyTicks) {
-  // Named by the process: the same test of another build tree may run at
-  // the same time.
-  const std::string path = testing::TempDir() + "drmorvel-disk-audio-" + std::to_string(getpid()) + ".raw";
+  const std::string path = RunDirectory::path("device_test") + "disk-audio.raw";
   disk_file = path.c_str();
   for (const char* answer : {"2\n", "1\n"}) {
     SCOPED_TRACE(answer);
