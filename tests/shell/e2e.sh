@@ -242,7 +242,35 @@ if [ "${E2E_INNER:-}" = 1 ]; then
   exit 0
 fi
 
-for tool in xvfb-run xdotool xauth; do
+# Runs COMMAND inside an X server of the test's own, on a SCREEN. The server
+# picks its display itself (-displayfd), one that no other server holds.
+# xvfb-run -a guesses a free display from the lock files in /tmp instead, and
+# with another build's suite running its X servers beside this one, a show
+# once drew its window on another server than the one the test then searched
+# (the show ran on, the test's server held no window at all).
+#   run_in_x SCREEN COMMAND...
+run_in_x() {
+  local screen=$1 display= deadline=$((SECONDS + 30)) xvfb status
+  shift
+  # Local connections only, and no cookie to hand around.
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -ac 3>"$work/display" 2>"$work/xvfb.err" &
+  xvfb=$!
+  until display=$(head -n 1 "$work/display") && [ -n "$display" ]; do
+    if ! kill -0 "$xvfb" 2>/dev/null || [ "$SECONDS" -ge "$deadline" ]; then
+      kill "$xvfb" 2>/dev/null
+      echo "FAIL ($case_name): the X server did not start: $(tail -n 3 "$work/xvfb.err")" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+  DISPLAY=:$display E2E_INNER=1 "$@"
+  status=$?
+  kill "$xvfb"
+  wait "$xvfb"
+  return $status
+}
+
+for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d)
@@ -252,6 +280,6 @@ if [ "$case_name" = fullscreen_toggle ]; then
   screen=1280x1024x24
   command -v openbox >/dev/null 2>&1 || { echo "skipped: openbox is not installed"; exit 77; }
 fi
-E2E_INNER=1 xvfb-run -a -s "-screen 0 $screen" "$0" "$case_name" "$bin" "$module" "$work" || exit $?
+run_in_x "$screen" "$0" "$case_name" "$bin" "$module" "$work" || exit $?
 [ "$case_name" = audio_bytes ] && compare_audio
 exit 0
