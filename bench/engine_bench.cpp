@@ -8,10 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "assets/module_file.h"
+#include "engine/offline.h"
 #include "load_module.h"
-#include "player/player.h"
-#include "sound/sound.h"
 #include "test_songs.h"
 
 namespace {
@@ -21,7 +19,7 @@ namespace {
 int8_t tone[4096 + 2];
 
 void start_voices(int count) {
-  snd_open_offline(kSound16Bit);
+  engine_open_offline(kSound16Bit);
   const std::vector<int8_t> wave = sine_wave(4096, 16, 110);
   std::memcpy(tone, wave.data(), wave.size());
   snd_define_sample(1, tone, 4096, 0, 4096, 1);
@@ -81,16 +79,14 @@ void BM_PlaySong(benchmark::State& state) {
   const int channels = static_cast<int>(state.range(0));
   const char* tag = channels == 4 ? "M.K." : channels == 8 ? "8CHN" : "32CH";
   const std::vector<uint8_t> file = busy_song(tag, channels, channels == 32 ? 32 : 64).build();
-  pacing.tick_remainder = 0;
-  snd_open_offline(kSound16Bit);
-  snd_pacing_init(50);
+  engine_open_offline(kSound16Bit);
   if (!load_module_image(file)) {
     state.SkipWithError("module not accepted");
     return;
   }
-  static uint8_t stream[2048 * 2];
+  static uint8_t stream[kDeviceFrames * 2];
   for (auto _ : state) {
-    snd_audio_callback(nullptr, stream, sizeof stream);
+    engine_render(stream, kDeviceFrames);
     benchmark::DoNotOptimize(stream);
   }
   state.SetItemsProcessed(state.iterations() * 2048);

@@ -1,10 +1,13 @@
-# The compiler options every target of the project is built with: warnings,
-# and the sanitizers when asked for. They sit on one interface target,
+# The compiler options every target of the project is built with: warnings
+# (errors, when asked for), and the sanitizers when asked for. They sit on one interface target,
 # drmorvel_options, that drmorvel_use_options links into each executable and
 # library the project defines; imported targets keep their own options.
 
 add_library(drmorvel_options INTERFACE)
 target_compile_options(drmorvel_options INTERFACE -Wall -Wextra)
+if(DRMORVEL_WERROR)
+  target_compile_options(drmorvel_options INTERFACE -Werror)
+endif()
 if(DRMORVEL_SANITIZE)
   target_compile_options(drmorvel_options INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)

@@ -26,17 +26,14 @@
 // also the length at which one tick fills the mixer's buffer exactly.
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "assets/module_file.h"
-#include "player/player.h"
-#include "sound/sound.h"
+#include "engine/offline.h"
 
 namespace {
 
 constexpr int kTicks = 200;
-constexpr int kShowTicksPerSecond = 50;
 constexpr int kFuzzTicksPerSecond = 1000;
 // Buffer lengths in sample frames: the show's 2048, and others that cut the
 // ticks differently, including buffers shorter than one tick at either rate.
@@ -53,17 +50,6 @@ uint8_t stream[2048 * 2];
 // zero after the input without clearing 300,000 bytes every time.
 size_t dirty = kModuleBufferSize;
 
-// Puts back the state that the show starts with and that one load does not
-// reset, so that every input plays the same way whatever ran before it.
-void reset_engine() {
-  std::memset(sample_slots, 0, sizeof sample_slots);
-  pt_reset_channels();
-  pacing.tick_remainder = 0;
-  pacing.pending_byte = -1;
-  sound.interpolate = 0;
-  std::srand(1);  // the random waveform as the show's process builds it
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -73,13 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int width = mode == kSound16Bit ? 2 : 1;
   const int ticks_per_second = (control >> 5) == 7 ? kShowTicksPerSecond : kFuzzTicksPerSecond;
 
-  reset_engine();
   std::memset(module_buffer, 0, dirty);
   const size_t copied = size < kModuleBufferSize ? size : kModuleBufferSize;
   std::memcpy(module_buffer, data, copied);
 
-  snd_open_offline(mode);
-  snd_pacing_init(ticks_per_second);
+  // Every input plays the same way whatever ran before it.
+  engine_open_offline(mode, ticks_per_second);
   const int loaded = pt_load(module_buffer, kModuleBufferSize);
   dirty = copied;
   if (loaded) {

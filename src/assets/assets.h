@@ -48,5 +48,6 @@ void make_disc_sprite();
 int load_assets();
 // The part that needs no GL context: module file, device choice, player,
 // effect state. Returns 1 when the module file was read, 0 when it cannot be
-// opened.
+// opened. A module the loader refuses still returns 1: its path and the
+// loader's reason go to standard error and the show goes on without music.
 int load_show_module();

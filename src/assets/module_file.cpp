@@ -5,11 +5,11 @@
 
 uint8_t module_buffer[kModuleBufferSize];
 
-long read_module_file(const char* path) {
+long read_module_file(const char* path, uint8_t* buffer, size_t capacity) {
   std::FILE* f = std::fopen(path, "rb");
   if (f == nullptr) return -1;
-  std::memset(module_buffer, 0, kModuleBufferSize);
-  const size_t got = std::fread(module_buffer, 1, kModuleBufferSize, f);
+  std::memset(buffer, 0, capacity);
+  const size_t got = std::fread(buffer, 1, capacity, f);
   std::fclose(f);
   return static_cast<long>(got);
 }

@@ -25,12 +25,6 @@ constexpr FormatTag kFormatTagTable[] = {
 constexpr char kUnknownType[] = "pt_takemod error: unknown module type!";
 constexpr char kTruncated[] = "pt_takemod error: module too short for its patterns!";
 
-// Bytes the mixer may read from a sample's length or loop end on: a loop
-// plays its end byte and the interpolating mixer reads the one after it; a
-// finished one-shot voice of the interpolating mixer rests at its length and
-// reads that byte and the next.
-constexpr uint32_t kSampleGuardBytes = 2;
-
 uint32_t read_be16(const uint8_t* p) { return (uint32_t{p[0]} << 8) | p[1]; }
 
 uint32_t lookup_channels(const uint8_t* tag) {

@@ -19,6 +19,13 @@ constexpr int kMinPeriod = 27;
 constexpr int kMaxPeriod = 3628;
 constexpr uint32_t kFormatTagOffset = 1080;
 constexpr uint32_t kPatternDataOffset = 1084;
+// Bytes the mixer may read from a sample's length or loop end on: a loop
+// plays its end byte and the interpolating mixer reads the one after it; a
+// finished one-shot voice of the interpolating mixer rests at its length and
+// reads that byte and the next. The loader keeps every sample and loop this
+// far from the end of the image; a host whose image is followed by this many
+// zero bytes counts them in, so that a sample ending the file keeps its end.
+constexpr uint32_t kSampleGuardBytes = 2;
 
 // A pattern cell after unpacking; written over the raw cell, in its 4 bytes.
 struct NoteCell {
@@ -75,8 +82,9 @@ extern int16_t WaveformTable[4][64];
 
 // Takes the module image: reads the headers, unpacks the patterns in place,
 // defines the samples on the sound device and sets its voice count. size is
-// the number of readable bytes at image (the whole zero-filled buffer), which
-// bounds every pattern and sample. Returns 1 when the module is accepted, 0
+// the number of readable bytes at image (the show: its whole zero-filled
+// buffer; drmorvel-modrender: the bytes of the file and the guard bytes
+// after them), which bounds every pattern and sample. Returns 1 when the module is accepted, 0
 // when its format tag is unknown or its patterns do not fit (error_text says
 // which).
 int pt_takemod(uint8_t* image, size_t size);

@@ -16,6 +16,7 @@
 #include "datagen.h"
 #include "gl_context.h"
 #include "player/player.h"
+#include "sound/sound.h"
 
 const char* show_data_dir = ASSETS_TEST_DIR;
 
@@ -284,6 +285,39 @@ TEST(LoadAssets, FaultyPicturesBecomeTexturesAndTheModuleIsLoaded) {
   EXPECT_EQ(module_buffer[kModuleBufferSize - 1], 0);
   EXPECT_EQ(song.channel_count, 4u);
   EXPECT_EQ(pt_position(), -37);
+}
+
+// A module the loader refuses leaves the show without music but going on,
+// and says why once, with the file's path, before the first frame: an
+// unknown format tag, and patterns that do not fit in the show's buffer
+// (pattern 127 of 32 channels would end at byte 1049660).
+TEST(LoadShowModule, ARefusedModuleIsSaidOnceWithItsPath) {
+  ModuleBuilder foreign = datagen::fast_test_song();
+  foreign.tag = "XM!!";
+  ModuleBuilder wide("32CH", 32);
+  wide.order({0, 127}).sample(1, {1, 2, 3, 4});
+  wide.pattern_count = 1;
+  const struct {
+    const char* name;
+    const ModuleBuilder& module;
+    const char* reason;
+  } cases[] = {
+      {"unknown tag", foreign, "pt_takemod error: unknown module type!"},
+      {"patterns past the buffer", wide, "pt_takemod error: module too short for its patterns!"},
+  };
+  asset_sound_choice = snd_open_silent;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    write_bytes(data_path("zurivovariv.mod"), c.module.build());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(load_show_module(), 1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "drmorvel: " + data_path("zurivovariv.mod") + ": " + c.reason +
+                       "; the show goes on without music\n");
+    EXPECT_EQ(song.channel_count, 0u);
+    EXPECT_EQ(pt_position(), 0);
+  }
+  asset_sound_choice = snd_choose_device;
 }
 
 }  // namespace

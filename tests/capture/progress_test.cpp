@@ -1,6 +1,6 @@
 // The capture's progress bar: what its line says, how it guesses the length
-// of a show whose end only the song knows, and that it keeps quiet unless
-// standard error is a terminal.
+// of a show whose end only the song knows, and that it is drawn only on a
+// terminal, with a plain line at every tenth of the way anywhere else.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -68,29 +69,39 @@ TEST(ProgressEstimate, ScalesByRowsOfTheSongCountingSixtyFourToAnOrder) {
   EXPECT_EQ(progress_estimate(0, 500, 1920), 0);
 }
 
-// Runs one update and its end with standard error on `fd`.
+// Runs the updates of a 20-frame capture and its end with standard error on `fd`.
 void draw_on(int fd) {
   std::fflush(stderr);
   const int saved = dup(STDERR_FILENO);
   dup2(fd, STDERR_FILENO);
   Progress p;
   progress_start(p);
-  progress_update(p, state(1, 10, 100, 0.0));
+  for (int64_t done = 1; done <= 20; ++done) progress_update(p, state(done, 20, 100 + done, 0.0));
   progress_end(p);
   std::fflush(stderr);
   dup2(saved, STDERR_FILENO);
   close(saved);
 }
 
-TEST(ProgressBar, DrawsOnATerminalOnly) {
-  // A pipe (a log, say): nothing at all.
+TEST(ProgressBar, DrawsOnATerminalAndWritesEveryTenthToALog) {
+  // A pipe (a log, say): one plain line at every tenth, no carriage return.
   int log[2];
   ASSERT_EQ(pipe(log), 0);
   draw_on(log[1]);
   close(log[1]);
-  char buffer[512] = {};
-  EXPECT_EQ(read(log[0], buffer, sizeof buffer), 0) << "wrote to a pipe";
+  char buffer[4096] = {};
+  std::string logged;
+  for (ssize_t n; (n = read(log[0], buffer, sizeof buffer)) > 0;)
+    logged.append(buffer, static_cast<size_t>(n));
   close(log[0]);
+  for (int done = 2; done <= 20; done += 2) {
+    char frames[32];
+    std::snprintf(frames, sizeof frames, "] %d/20 frames  song %04d", done, 100 + done);
+    EXPECT_NE(logged.find(frames), std::string::npos) << frames << " missing from\n" << logged;
+  }
+  EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 10) << logged;
+  EXPECT_EQ(logged.find('\r'), std::string::npos);
+  EXPECT_EQ(logged.back(), '\n');
 
   // A terminal: the line, after a carriage return, and a newline at the end.
   int master = -1, slave = -1;
@@ -108,7 +119,7 @@ TEST(ProgressBar, DrawsOnATerminalOnly) {
   close(master);
   ASSERT_FALSE(drawn.empty());
   EXPECT_EQ(drawn[0], '\r');
-  EXPECT_NE(drawn.find("1/10 frames  song 0100"), std::string::npos) << drawn;
+  EXPECT_NE(drawn.find("1/20 frames  song 0101"), std::string::npos) << drawn;
   EXPECT_NE(drawn.find('\n'), std::string::npos);
 }
 

@@ -9,6 +9,7 @@
 
 #include "art/pictures.h"
 #include "assets/module_file.h"
+#include "engine/offline.h"
 #include "load_module.h"
 #include "music/zurivovariv.h"
 #include "player/player.h"
@@ -22,9 +23,7 @@ class Music : public ::testing::Test {
   void SetUp() override {
     bytes = compose_zurivovariv();
     ASSERT_LE(bytes.size(), kModuleBufferSize);
-    ASSERT_EQ(snd_open_offline(kSound16Bit), 1);
-    snd_pacing_init(50);
-    pacing.tick_remainder = 0;
+    ASSERT_EQ(engine_open_offline(kSound16Bit), 1);
     ASSERT_EQ(load_module_image(bytes), 1);
   }
 
@@ -99,7 +98,7 @@ TEST_F(Music, NeverClipsTheOutput) {
   uint8_t stream[4096];
   long clipped = 0, longest = 0, run = 0;
   for (int call = 0; call < 44100 * 150 / 2048; ++call) {
-    snd_audio_callback(nullptr, stream, sizeof stream);
+    engine_render(stream, sizeof stream / 2);
     for (size_t i = 0; i < sizeof stream; i += 2) {
       const int16_t s = static_cast<int16_t>(stream[i] | (stream[i + 1] << 8));
       if (s == 32767 || s == -32768) {

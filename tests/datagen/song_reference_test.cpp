@@ -44,9 +44,8 @@ struct Sent {
 std::vector<std::string> record_song(const std::vector<uint8_t>& bytes) {
   std::vector<uint8_t> image = bytes;
   image.resize(image.size() + 16);
-  snd_open_offline(kSound16Bit);
+  engine_open_offline(kSound16Bit);
   sound_device = recording_device();
-  pt_reset_channels();
   EXPECT_EQ(pt_load(image.data(), image.size()), 1);
 
   std::vector<std::string> lines;

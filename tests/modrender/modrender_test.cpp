@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "assets/module_file.h"
-#include "player/player.h"
-#include "sound/sound.h"
+#include "engine/offline.h"
+#include "run_dir.h"
 #include "test_songs.h"
 
 namespace {
@@ -27,9 +27,10 @@ struct Outcome {
   std::string err;
 };
 
+// A file of the current test in this run's own directory.
 std::string temp_path(const std::string& name) {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return ::testing::TempDir() + "modrender_" + info->name() + "_" + name;
+  return RunDirectory::path("modrender_test") + info->name() + "_" + name;
 }
 
 std::string read_file(const std::string& path) {
@@ -71,31 +72,23 @@ std::vector<uint8_t> test_song() {
   return m.build();
 }
 
-// The bytes the audio callback gives for this module and sound mode, in
+// The bytes the audio callback gives for this module (loaded as the tool
+// loads it: the bytes of the file and the guard bytes) and sound mode, in
 // 2048-frame buffers (the last one cut to what is left), and the song
 // position after each tick.
 std::vector<int32_t> positions;
 void record_position() { positions.push_back(pt_position()); }
 
 std::string render_in_process(const std::string& module, int mode, uint64_t frames) {
-  const long size = read_module_file(module.c_str());
+  const long size = read_module_file(module.c_str(), module_buffer, kModuleBufferSize);
   EXPECT_GT(size, 0);
-  pacing.tick_remainder = 0;
-  std::srand(1);  // the random waveform as a fresh process builds it
-  snd_open_offline(mode);
-  snd_pacing_init(50);
-  EXPECT_EQ(pt_load(module_buffer, kModuleBufferSize), 1);
+  engine_open_offline(mode);
+  EXPECT_EQ(pt_load(module_buffer, static_cast<size_t>(size) + kSampleGuardBytes), 1);
   positions.clear();
   snd_set_tick_observer(record_position);
-  const int width = mode == kSound16Bit ? 2 : 1;
-  std::string out;
-  uint8_t stream[2048 * 2];
-  for (uint64_t done = 0; done < frames;) {
-    const int count = static_cast<int>(frames - done < 2048 ? frames - done : 2048);
-    snd_audio_callback(nullptr, stream, count * width);
-    out.append(reinterpret_cast<const char*>(stream), static_cast<size_t>(count) * width);
-    done += static_cast<uint64_t>(count);
-  }
+  const size_t width = mode == kSound16Bit ? 2 : 1;
+  std::string out(frames * width, '\0');
+  engine_render(reinterpret_cast<uint8_t*>(out.data()), frames);
   snd_set_tick_observer(nullptr);
   return out;
 }
@@ -194,13 +187,81 @@ TEST_F(ModRender, MissingModuleFileIsStatusTwoWithAMessage) {
   EXPECT_NE(run.err.find("No such file"), std::string::npos) << run.err;
 }
 
-TEST_F(ModRender, UnknownFormatTagIsStatusOneWithTheLoadersText) {
-  std::vector<uint8_t> bytes = test_song();
-  std::memcpy(&bytes[1080], "m.k.", 4);  // case matters
+// A module the loader refuses: status 1, the file and the loader's reason.
+// The bytes read bound the patterns, so a file cut short is refused; one
+// that ends right after its patterns is played (its samples are empty).
+TEST_F(ModRender, RefusedModulesAreStatusOneWithTheLoadersText) {
+  const std::vector<uint8_t> whole = test_song();
+  const size_t patterns_end = 1084 + 3 * 1024;
+  std::vector<uint8_t> unknown = whole;
+  std::memcpy(&unknown[1080], "m.k.", 4);  // case matters
+  const std::vector<uint8_t> cut(whole.begin(), whole.begin() + 2000);
+  const std::vector<uint8_t> short_by_patterns(whole.begin(), whole.begin() + 1084 + 2 * 1024);
+  const std::vector<uint8_t> just_patterns(whole.begin(), whole.begin() + patterns_end);
+  const struct {
+    const char* name;
+    const std::vector<uint8_t>& bytes;
+    int status;
+    const char* says;
+  } cases[] = {
+      {"unknown tag", unknown, 1, "pt_takemod error: unknown module type!"},
+      {"cut to 2000 bytes", cut, 1, "pt_takemod error: module too short for its patterns!"},
+      {"one pattern short", short_by_patterns, 1,
+       "pt_takemod error: module too short for its patterns!"},
+      {"no sample data", just_patterns, 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    write_file(module_, c.bytes);
+    const Outcome run = modrender("--seconds 0.5 '" + module_ + "' '" + wav_ + "'");
+    EXPECT_EQ(run.status, c.status);
+    if (c.status == 0) {
+      EXPECT_EQ(run.err, "");
+      continue;
+    }
+    EXPECT_EQ(run.err, "drmorvel-modrender: " + module_ + ": " + c.says + "\n");
+  }
+}
+
+// A module longer than the show's 300000-byte buffer is read whole: its
+// third sample, 131070 bytes of one level from byte 264248 on, played at
+// period 113 (31388 bytes a second) sounds for 4.18 s, not the 1.14 s that
+// fit below 300000 bytes. (Its first byte is 0: the voice then rests on it.)
+TEST_F(ModRender, AModuleLongerThanTheShowsBufferSoundsToItsEnd) {
+  std::vector<int8_t> level(131070, 100);
+  level[0] = 0;
+  ModuleBuilder m("M.K.", 4);
+  m.sample(1, std::vector<int8_t>(131070, 0))
+      .sample(2, std::vector<int8_t>(131070, 0))
+      .sample(3, level);
+  m.cell(0, 0, 0, 3, 113);
+  const std::vector<uint8_t> bytes = m.build();
+  ASSERT_EQ(bytes.size(), 1084u + 1024 + 3 * 131070);
   write_file(module_, bytes);
-  const Outcome run = modrender("'" + module_ + "' '" + wav_ + "'");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("pt_takemod error: unknown module type!"), std::string::npos) << run.err;
+  const Outcome run = modrender("--mode 1 --seconds 5 '" + module_ + "' '" + wav_ + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string wav = read_file(wav_);
+  ASSERT_EQ(wav.size(), 44u + 5 * 22050);
+  const size_t last_sound = wav.find_last_not_of('\x80') - 44;
+  EXPECT_NE(wav[44 + 22050], '\x80') << "silent after one second";
+  EXPECT_NEAR(static_cast<double>(last_sound) / 22050, 131070.0 * 113 / 3546836, 0.01);
+}
+
+// The largest module the format can describe is read; one byte more is
+// refused before anything is written.
+TEST_F(ModRender, AFileLargerThanAnyModuleIsStatusTwo) {
+  std::vector<uint8_t> bytes = test_song();
+  bytes.resize(kMaxModuleSize);
+  write_file(module_, bytes);
+  EXPECT_EQ(modrender("--seconds 0.1 '" + module_ + "' '" + wav_ + "'").status, 0);
+  bytes.push_back(0);
+  write_file(module_, bytes);
+  std::remove(wav_.c_str());
+  const Outcome run = modrender("--seconds 0.1 '" + module_ + "' '" + wav_ + "'");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "drmorvel-modrender: " + module_ +
+                         " is larger than any module can be (5112830 bytes at most)\n");
+  EXPECT_NE(access(wav_.c_str(), F_OK), 0) << "something was written";
 }
 
 // Both tools: every option that takes a number refuses garbage, negative

@@ -10,6 +10,7 @@ namespace {
 using LoaderTest = PlayerTest;
 
 constexpr char kUnknownType[] = "pt_takemod error: unknown module type!";
+constexpr char kTruncated[] = "pt_takemod error: module too short for its patterns!";
 
 // Offset of the data of a defined sample from the image start.
 size_t data_offset(const std::vector<uint8_t>& image, const DefineCall& d) {
@@ -148,18 +149,36 @@ TEST_F(LoaderTest, VoiceCountIsSetAfterTheSamples) {
   EXPECT_EQ(define_log.size(), 1u);
 }
 
-TEST_F(LoaderTest, RestartPositionAndSongLength) {
-  const std::pair<int, uint32_t> restarts[] = {{0, 0}, {126, 126}, {127, 0}, {200, 0}};
-  for (auto [byte, expected] : restarts) {
+// Every header byte the loader limits, at its limit and one past it: the
+// restart position (0..126, else 0), the song length (at most the order
+// table's 128 entries), a sample's volume (at most 64) and its finetune
+// (the low four bits).
+TEST_F(LoaderTest, HeaderFieldsAtAndPastTheirLimits) {
+  const struct {
+    const char* field;
+    int byte;
+    uint32_t expected;
+  } cases[] = {
+      {"restart", 0, 0},    {"restart", 126, 126}, {"restart", 127, 0},   {"restart", 200, 0},
+      {"length", 127, 127}, {"length", 128, 128},  {"length", 129, 128},  {"length", 255, 128},
+      {"volume", 0, 0},     {"volume", 64, 64},    {"volume", 65, 64},    {"volume", 255, 64},
+      {"finetune", 15, 15}, {"finetune", 16, 0},   {"finetune", 0xF7, 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.field << " " << c.byte);
+    const std::string field = c.field;
     ModuleBuilder m("M.K.", 4);
-    m.restart = static_cast<uint8_t>(byte);
+    const auto byte = static_cast<uint8_t>(c.byte);
+    m.sample(1, {1, 2}, field == "volume" ? byte : 64, field == "finetune" ? byte : 0);
+    if (field == "restart") m.restart = byte;
+    if (field == "length") m.song_length = byte;
     ASSERT_EQ(load(m), 1);
-    EXPECT_EQ(song.restart_position, expected) << byte;
+    const uint32_t got = field == "restart"  ? song.restart_position
+                         : field == "length" ? song.song_length
+                         : field == "volume" ? song.samples[1].volume
+                                             : song.samples[1].finetune;
+    EXPECT_EQ(got, c.expected);
   }
-  ModuleBuilder m("M.K.", 4);
-  m.song_length = 200;  // more than the order table holds
-  ASSERT_EQ(load(m), 1);
-  EXPECT_EQ(song.song_length, 128);
 }
 
 TEST_F(LoaderTest, NoteSearchAndCellUnpacking) {
@@ -222,6 +241,18 @@ TEST_F(LoaderTest, OutOfRangeOrderEntriesPlayAsPatternZero) {
   player.tick = 5;
   EXPECT_EQ(tick(0), "period 604, offset 0");  // order 1: pattern 0
   EXPECT_EQ(pt_position(), 100);
+
+  // At the limit and one past it: 127 is the last pattern there can be, and
+  // the file holds 128 patterns; 128 stands for none and plays pattern 0.
+  ModuleBuilder last("2CHN", 2);
+  last.song_length = 2;
+  last.order({127, 128});
+  last.sample(1, {1, 2});
+  ASSERT_EQ(load(last), 1);
+  EXPECT_EQ(song.highest_pattern, 127);
+  EXPECT_EQ(song.order_table[0], 127);
+  EXPECT_EQ(song.order_table[1], 0);
+  EXPECT_EQ(data_offset(image, define_log.back()), 1084u + 128 * 512);
 }
 
 TEST_F(LoaderTest, PatternsPastTheImageAreRejected) {
@@ -240,6 +271,23 @@ TEST_F(LoaderTest, PatternsPastTheImageAreRejected) {
   std::memcpy(&tiny[1076], "M.K.", 4);
   EXPECT_EQ(pt_takemod(tiny.data(), tiny.size()), 0);
   EXPECT_EQ(song.channel_count, 0u);
+  EXPECT_STREQ(song.error_text, kUnknownType);
+
+  // The patterns' last byte is the image's last: accepted; one byte less,
+  // or the header alone: too short.
+  ModuleBuilder two("M.K.", 4);
+  two.order({0, 1});
+  for (const size_t size : {size_t{1084 + 2 * 1024}, size_t{1084 + 2 * 1024 - 1}, size_t{1084}}) {
+    SCOPED_TRACE(size);
+    image = two.build();
+    image.resize(size);
+    const int accepted = size == 1084 + 2 * 1024;
+    EXPECT_EQ(pt_takemod(image.data(), image.size()), accepted);
+    EXPECT_EQ(song.channel_count, accepted ? 4u : 0u);
+    if (!accepted) {
+      EXPECT_STREQ(song.error_text, kTruncated);
+    }
+  }
 }
 
 TEST_F(LoaderTest, SamplesPastTheImageAreCutKeepingTwoGuardBytes) {

@@ -13,9 +13,8 @@
 #include <vector>
 
 #include "assets/module_file.h"
+#include "engine/offline.h"
 #include "load_module.h"
-#include "player/player.h"
-#include "sound/sound.h"
 #include "test_songs.h"
 
 namespace {
@@ -48,9 +47,7 @@ std::vector<uint8_t> restless_song() {
 }
 
 void load(const std::vector<uint8_t>& file) {
-  pacing.tick_remainder = 0;
-  snd_open_offline(kSound16Bit);
-  snd_pacing_init(50);
+  engine_open_offline(kSound16Bit);
   ASSERT_EQ(load_module_image(file), 1);
 }
 
@@ -63,7 +60,7 @@ void count_tick() { ++ticks_run; }
 uint8_t stream[kFrames * 2];
 
 void play(int ticks) {
-  while (ticks_run < ticks) snd_audio_callback(nullptr, stream, kFrames * 2);
+  while (ticks_run < ticks) engine_render(stream, kFrames);
 }
 
 TEST(SongPosition, ReadsOnAnotherThreadSeeOnlyPublishedValuesInOrder) {
@@ -74,8 +71,7 @@ TEST(SongPosition, ReadsOnAnotherThreadSeeOnlyPublishedValuesInOrder) {
   load(file);
   published.push_back(pt_position());  // -37 before the first tick
   snd_set_tick_observer(record_tick);
-  while (static_cast<int>(published.size()) <= kTicks)
-    snd_audio_callback(nullptr, stream, kFrames * 2);
+  while (static_cast<int>(published.size()) <= kTicks) engine_render(stream, kFrames);
   snd_set_tick_observer(nullptr);
 
   // The song really changes order often, and shows the jump rows.

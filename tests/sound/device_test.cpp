@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "run_dir.h"
 #include "sound/sound.h"
 
 // What SDL is asked for. This test links with --wrap for SDL_OpenAudio and
@@ -356,7 +357,7 @@ void count_disk_tick() {
 }
 
 TEST_F(DeviceChoiceTest, TheDiskDriversBytesLastOneSecondPerFiftyTicks) {
-  const std::string path = testing::TempDir() + "drmorvel-disk-audio.raw";
+  const std::string path = RunDirectory::path("device_test") + "disk-audio.raw";
   disk_file = path.c_str();
   for (const char* answer : {"2\n", "1\n"}) {
     SCOPED_TRACE(answer);

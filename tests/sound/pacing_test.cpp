@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/offline.h"
 #include "player/player.h"
 #include "shell/frame.h"
 #include "sound/sound.h"
@@ -55,9 +56,7 @@ ModuleBuilder busy_song() {
 class PacingTest : public ::testing::Test {
  protected:
   void start(int mode) {
-    snd_open_offline(mode);
-    pacing = PacingState{};
-    snd_pacing_init(50);
+    engine_open_offline(mode);
     tick_count = 0;
     tick_positions.clear();
     snd_set_tick_observer(count_tick);
@@ -179,6 +178,78 @@ TEST_F(PacingTest, SilentModeTicksOnlyFromTheTimer) {
   EXPECT_EQ(snd_timer_tick(20, nullptr), 20u);
   EXPECT_EQ(tick_count, 1);
   EXPECT_EQ(pt_position(), 0);
+}
+
+// The offline set-up's one reset recipe: a module loaded after another plays
+// exactly as when it is loaded first, whatever the first left behind: a
+// channel's glissando switch and pan setting, a tick and a 16-bit sample
+// half played, the interpolating mixer, the random waveform's draw, sample
+// slots it defined and a tick observer.
+struct Played {
+  std::vector<uint8_t> sound;
+  std::vector<int> pannings;
+  std::vector<int32_t> positions;
+};
+
+Played play_fresh(const ModuleBuilder& m, size_t frames) {
+  Played p;
+  EXPECT_EQ(engine_open_offline(kSound16Bit), 1);
+  std::vector<uint8_t> image = m.build();
+  image.resize(image.size() + 16);
+  EXPECT_EQ(pt_load(image.data(), image.size()), 1);
+  p.sound.resize(frames * 2);
+  for (size_t done = 0; done < frames; done += 882) {
+    engine_render(p.sound.data() + done * 2, std::min<size_t>(882, frames - done));
+    p.positions.push_back(pt_position());
+  }
+  for (int c = 0; c < 4; ++c) p.pannings.push_back(player_voices[c].panning);
+  return p;
+}
+
+TEST(OfflineEngine, ASecondModulePlaysAsWhenLoadedFirst) {
+  std::vector<int8_t> wave(256);
+  for (size_t i = 0; i < wave.size(); ++i) wave[i] = static_cast<int8_t>((i * 29) % 256 - 128);
+  ModuleBuilder second("4CHN", 4);
+  second.sample(1, wave, 64, 0, 0, 128);
+  second.cell(0, 0, 0, 0, 0, 0xE, 0x43);  // the random vibrato waveform
+  second.cell(0, 1, 0, 1, note_period(30), 0x4, 0x8F);
+  for (int row = 2; row < 12; ++row) second.cell(0, row, 0, 0, 0, 0x4, 0x00);
+  second.cell(0, 0, 1, 1, note_period(20));
+  second.cell(0, 2, 1, 0, note_period(27), 0x3, 0x03);  // slides by whole notes with glissando
+  for (int row = 3; row < 12; ++row) second.cell(0, row, 1, 0, 0, 0x3, 0x00);
+  second.cell(0, 4, 2, 1, note_period(40));
+
+  ModuleBuilder first("4CHN", 4);
+  first.sample(1, wave, 64, 0, 0, 128).sample(5, std::vector<int8_t>(3000, 90), 64, 0, 0, 1500);
+  first.cell(0, 0, 1, 0, 0, 0xE, 0x31);  // glissando on
+  first.cell(0, 0, 2, 0, 0, 0xE, 0x8F);  // pan setting 15
+  first.cell(0, 0, 3, 5, note_period(33));
+  first.cell(0, 1, 0, 1, note_period(12), 0x4, 0x44);
+
+  constexpr size_t kFrames = 882 * 80;  // 80 ticks: 13 rows at speed 6
+  const Played alone = play_fresh(second, kFrames);
+  // Not silence.
+  EXPECT_NE(alone.sound, std::vector<uint8_t>(alone.sound.size(), alone.sound[0]));
+
+  // The first module, played with everything a host may change, and left
+  // in the middle of a tick and of a sample.
+  engine_open_offline(kSound16Bit);
+  std::vector<uint8_t> image = first.build();
+  image.resize(image.size() + 16);
+  ASSERT_EQ(pt_load(image.data(), image.size()), 1);
+  sound.interpolate = 1;
+  snd_set_tick_observer(count_tick);
+  std::vector<uint8_t> scrap(12345);
+  snd_audio_callback(nullptr, scrap.data(), static_cast<int>(scrap.size()));
+  ASSERT_GE(pacing.pending_byte, 0);
+  ASSERT_GT(pacing.tick_remainder, 0);
+
+  const int ticks_seen = tick_count;
+  const Played after = play_fresh(second, kFrames);
+  EXPECT_EQ(tick_count, ticks_seen) << "the first rendering's tick observer still runs";
+  EXPECT_TRUE(after.sound == alone.sound) << "the sound differs";
+  EXPECT_EQ(after.positions, alone.positions);
+  EXPECT_EQ(after.pannings, alone.pannings);
 }
 
 }  // namespace

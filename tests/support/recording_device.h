@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "player/player.h"
-#include "sound/sound.h"
+#include "engine/offline.h"
 #include "test_songs.h"
 
 struct DefineCall {
@@ -76,11 +75,9 @@ inline std::string channel_events(const std::vector<std::string>& log, int c) {
 class PlayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // A fresh engine: the mixing device's voices and slots reset, the
-    // channel settings that pt_init keeps back at their start values.
-    snd_open_offline(kSound16Bit);
+    // A fresh engine, with every device call written down.
+    engine_open_offline(kSound16Bit);
     sound_device = recording_device();
-    pt_reset_channels();
     device_log.clear();
     define_log.clear();
   }

@@ -37,6 +37,7 @@
 #include "assets/assets.h"
 #include "contact_sheet.h"
 #include "draw_gate.h"
+#include "engine/offline.h"
 #include "gl_target.h"
 #include "options.h"
 #include "player/player.h"
@@ -97,7 +98,9 @@ struct Options {
 uint32_t frame_ms = 0;
 uint32_t capture_ticks() { return frame_ms; }
 
-int sound_choice() { return snd_open_offline(kSound16Bit); }
+// The device choice load_show_module makes: the engine set up offline, the
+// sound pulled here.
+int sound_choice() { return engine_open_offline(kSound16Bit); }
 
 // The first frame --from asks for.
 int64_t first_frame(const Options& o) {
@@ -194,7 +197,7 @@ int pull_sound(int64_t& pulled, int64_t target, const SoundSink& sink, char* why
   while (pulled < target) {
     const int64_t want = target - pulled;
     const int n = static_cast<int>(want < kSoundPiece ? want : kSoundPiece);
-    snd_audio_callback(nullptr, buffer, 2 * n);
+    engine_render(buffer, static_cast<size_t>(n));
     if (sink.wav) std::fwrite(buffer, 2, n, sink.wav);
     if (sink.video && pulled + n > sink.video_from) {
       const int64_t skip = sink.video_from > pulled ? sink.video_from - pulled : 0;
@@ -299,7 +302,6 @@ int start_show(Capture& c) {
     return 1;
   }
   begin_show_gl();
-  snd_pacing_init(50);
   set_aspect_viewport(0, 0, o.width, o.height);
   set_show_clock_source(capture_ticks);
   frame_ms = 0;

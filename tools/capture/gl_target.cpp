@@ -31,15 +31,18 @@ bool find(F& f, const char* name) {
   return f != nullptr;
 }
 
+// Looks every one up, also after one is missing, and counts those found.
 bool load_framebuffer_functions() {
-  return find(gen_framebuffers, "glGenFramebuffers") & find(bind_framebuffer, "glBindFramebuffer") &
-         find(delete_framebuffers, "glDeleteFramebuffers") &
-         find(gen_renderbuffers, "glGenRenderbuffers") &
-         find(bind_renderbuffer, "glBindRenderbuffer") &
-         find(delete_renderbuffers, "glDeleteRenderbuffers") &
-         find(renderbuffer_storage, "glRenderbufferStorage") &
-         find(framebuffer_renderbuffer, "glFramebufferRenderbuffer") &
-         find(check_framebuffer_status, "glCheckFramebufferStatus");
+  const int found = find(gen_framebuffers, "glGenFramebuffers") +
+                    find(bind_framebuffer, "glBindFramebuffer") +
+                    find(delete_framebuffers, "glDeleteFramebuffers") +
+                    find(gen_renderbuffers, "glGenRenderbuffers") +
+                    find(bind_renderbuffer, "glBindRenderbuffer") +
+                    find(delete_renderbuffers, "glDeleteRenderbuffers") +
+                    find(renderbuffer_storage, "glRenderbufferStorage") +
+                    find(framebuffer_renderbuffer, "glFramebufferRenderbuffer") +
+                    find(check_framebuffer_status, "glCheckFramebufferStatus");
+  return found == 9;
 }
 
 // One try with the video driver SDL currently selects.

@@ -77,19 +77,31 @@ int64_t progress_estimate(int64_t done, int32_t position, int32_t last) {
 void progress_start(Progress& p) {
   p.on = isatty(STDERR_FILENO) == 1;
   p.drawn = false;
+  p.tenths_logged = 0;
   p.start = now_seconds();
   p.last_draw = -1.0;
 }
 
 void progress_update(Progress& p, ProgressState s) {
-  if (!p.on) return;
   const double t = now_seconds();
-  if (p.last_draw >= 0.0 && t - p.last_draw < kRedrawSeconds && s.done != s.total) return;
+  if (!p.on) {
+    if (s.total <= 0) return;
+    const int64_t tenths = (s.done < s.total ? s.done : s.total) * 10 / s.total;
+    if (tenths <= p.tenths_logged) return;
+    p.tenths_logged = tenths;
+  } else if (p.last_draw >= 0.0 && t - p.last_draw < kRedrawSeconds && s.done != s.total) {
+    return;
+  }
   p.last_draw = t;
   const double elapsed = t - p.start;
   s.fps = elapsed > 0.0 && s.done > 0 ? static_cast<double>(s.done) / elapsed : 0.0;
   char line[128];
   progress_line(line, sizeof line, s);
+  if (!p.on) {
+    std::fprintf(stderr, "%s\n", line);
+    std::fflush(stderr);
+    return;
+  }
   // \033[K clears what a longer earlier line left on the right.
   std::fprintf(stderr, "\r%s\033[K", line);
   std::fflush(stderr);

@@ -1,7 +1,8 @@
 // A one-line progress bar on standard error for long captures: frames done
-// of the total, the song position, frames per second and the time left. It
-// draws nothing when standard error is not a terminal, so that logs and
-// pipes get no carriage returns.
+// of the total, the song position, frames per second and the time left.
+// When standard error is not a terminal (a log, a pipe) the same line is
+// written whole, once at every tenth of the way, so that the log shows the
+// capture moving and gets no carriage returns.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +19,9 @@ struct ProgressState {
 struct Progress {
   bool on = false;  // standard error is a terminal
   bool drawn = false;
-  double start = 0.0;       // monotonic seconds
-  double last_draw = -1.0;  // monotonic seconds; negative: never
+  int64_t tenths_logged = 0;  // not a terminal: tenths of the way written so far
+  double start = 0.0;         // monotonic seconds
+  double last_draw = -1.0;    // monotonic seconds; negative: never
 };
 
 // The line for `s`, without carriage return, cut to size - 1 characters;
@@ -35,7 +37,8 @@ int64_t progress_estimate(int64_t done, int32_t position, int32_t last);
 // Starts the clock; the bar is on only when standard error is a terminal.
 void progress_start(Progress& p);
 // Redraws the line at most four times a second, and always for the last
-// frame (done == total).
+// frame (done == total); not on a terminal, writes it as a line of its own
+// when done first reaches another tenth of the total.
 void progress_update(Progress& p, ProgressState s);
 // Ends the line, so that later messages start on their own line.
 void progress_end(Progress& p);

@@ -2,6 +2,8 @@
 // (device voice operations, loader, replayer, mixer and the audio callback's
 // tick splitting) and writes the sound to a WAV file. No audio device is
 // opened; the file holds exactly the bytes the audio callback produced.
+// Unlike the show, which reads the first 300000 bytes of its own module, it
+// reads the whole file, up to the largest module the format describes.
 
 #include <cerrno>
 #include <cmath>
@@ -11,15 +13,13 @@
 #include <string_view>
 
 #include "assets/module_file.h"
+#include "engine/offline.h"
 #include "options.h"
-#include "player/player.h"
-#include "sound/sound.h"
 #include "wav.h"
 
 namespace {
 
-constexpr int kBufferFrames = 2048;  // what the show asks SDL for
-constexpr int kBlockBuffers = 64;    // callback buffers per write
+constexpr size_t kBlockFrames = 64 * kDeviceFrames;  // sample frames per write
 constexpr double kMaxSeconds = 24 * 3600;
 
 constexpr char kUsage[] =
@@ -28,7 +28,9 @@ constexpr char kUsage[] =
     "  --mode 1      8-bit unsigned mono at 22050 Hz\n"
     "  --seconds S   length of the rendering in seconds (default 180; at most 86400,\n"
     "                and in mode 2 at most 48695, the 4 GiB a WAV file holds)\n"
-    "  --timeline F  write one line per player tick: tick number, tab, song position\n";
+    "  --timeline F  write one line per player tick: tick number, tab, song position\n"
+    "Exit status: 0 done, 1 the module was refused (the loader says why),\n"
+    "2 bad options or files.\n";
 
 std::FILE* timeline = nullptr;
 long tick_count = 0;
@@ -48,17 +50,14 @@ int usage(const char* problem) {
 // the audio callback with the show's buffers of 2048 frames each. Returns
 // false when a write fails.
 bool render(std::FILE* out, uint64_t frames, uint32_t width) {
-  static uint8_t block[kBlockBuffers * kBufferFrames * 2];
+  static uint8_t block[kBlockFrames * 2];
   for (uint64_t done = 0; done < frames;) {
-    size_t used = 0;
-    for (int b = 0; b < kBlockBuffers && done < frames; ++b) {
-      const uint64_t left = frames - done;
-      const int count = static_cast<int>(left < kBufferFrames ? left : kBufferFrames);
-      snd_audio_callback(nullptr, block + used, count * static_cast<int>(width));
-      used += static_cast<size_t>(count) * width;
-      done += static_cast<uint64_t>(count);
-    }
-    if (std::fwrite(block, 1, used, out) != used) return false;
+    const uint64_t left = frames - done;
+    const size_t count = left < kBlockFrames ? static_cast<size_t>(left) : kBlockFrames;
+    engine_render(block, count);
+    const size_t bytes = count * width;
+    if (std::fwrite(block, 1, bytes, out) != bytes) return false;
+    done += count;
   }
   return true;
 }
@@ -107,17 +106,27 @@ int main(int argc, char** argv) {
   if (!wav_holds(frames * width))
     return usage("--seconds: that much sound in this mode is more than the 4 GiB a WAV file holds");
 
-  const long size = read_module_file(positional[0]);
+  // The whole file, with the loader's guard bytes after it; one byte more
+  // than the largest module tells a larger file.
+  static uint8_t image[kMaxModuleSize + kSampleGuardBytes];
+  const long size = read_module_file(positional[0], image, kMaxModuleSize + 1);
   if (size < 0) {
     std::fprintf(stderr, "drmorvel-modrender: cannot open %s: %s\n", positional[0],
                  std::strerror(errno));
     return 2;
   }
+  if (static_cast<size_t>(size) > kMaxModuleSize) {
+    std::fprintf(stderr,
+                 "drmorvel-modrender: %s is larger than any module can be (%zu bytes at most)\n",
+                 positional[0], kMaxModuleSize);
+    return 2;
+  }
 
-  snd_open_offline(mode);
-  snd_pacing_init(50);
-  if (!pt_load(module_buffer, kModuleBufferSize)) {
-    std::fprintf(stderr, "%s\n", song.error_text);
+  engine_open_offline(mode);
+  // The bytes read bound the patterns, so a file cut short is refused; the
+  // zero guard bytes let a sample that ends the file keep its end.
+  if (!pt_load(image, static_cast<size_t>(size) + kSampleGuardBytes)) {
+    std::fprintf(stderr, "drmorvel-modrender: %s: %s\n", positional[0], song.error_text);
     return 1;
   }
 
