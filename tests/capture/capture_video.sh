@@ -7,9 +7,9 @@
 #                                            tags, against the PNG frame
 #   capture_video.sh master  BIN DATA WORK   the lossless master decodes to the
 #                                            PNG frames and audio.wav exactly
-#   capture_video.sh failing BIN DATA WORK   a missing or failing ffmpeg, or one
-#                                            without the encoder, leaves nothing
-#                                            under the asked name
+#   capture_video.sh failing BIN DATA WORK   a missing, failing or stalling
+#                                            ffmpeg, or one without the encoder,
+#                                            leaves nothing under the asked name
 #
 # Exit status 77 (skipped) when the real ffmpeg is needed and missing.
 set -uo pipefail
@@ -199,7 +199,11 @@ failing)
   fake=$work/fake-bin
   mkdir -p "$fake"
   # Writes a little of its output file, as a real encoder would have begun
-  # to, then fails: at once, or after reading everything.
+  # to, then, by FAKE_FFMPEG: fails at once (early) or after reading
+  # everything (late); or stalls: reads nothing (stall), nothing and ignores
+  # SIGTERM too (deaf), only the sound (sound-only), only the frames
+  # (frames-only), or everything and then never exits (endless). It keeps
+  # its process number in FAKE_PID, so that the test can see it was ended.
   # Asked for its encoders, it lists those of FAKE_ENCODERS (by default all
   # that the capture uses) as ffmpeg does.
   cat >"$fake/ffmpeg" <<'SCRIPT'
@@ -213,26 +217,54 @@ case " $* " in
 esac
 for out; do :; done
 echo "half a video" >"$out"
-if [ "$FAKE_FFMPEG" = late ]; then
+echo $$ >"$FAKE_PID"
+exec 4<&0
+case $FAKE_FFMPEG in
+late | endless)
   cat <&3 >/dev/null &
-  cat >/dev/null
+  cat <&4 >/dev/null
   wait
-fi
+  [ "$FAKE_FFMPEG" = endless ] && exec sleep 600
+  ;;
+stall) exec sleep 600 ;;
+deaf)
+  trap '' TERM
+  exec sleep 600
+  ;;
+sound-only)
+  cat <&3 >/dev/null &
+  exec sleep 600
+  ;;
+frames-only)
+  cat <&4 >/dev/null &
+  exec sleep 600
+  ;;
+esac
 echo "fake ffmpeg: failing on purpose" >&2
 exit 1
 SCRIPT
   chmod +x "$fake/ffmpeg"
-  for mode in early late; do
+  # Each way of failing, with the message it must give: a stall is given up
+  # after --stall-seconds, its ffmpeg ended (SIGKILL when SIGTERM is not
+  # enough) and the partial file removed.
+  stalled="ffmpeg stalled: it took"
+  for entry in "early|ffmpeg failed (exit status 1)" "late|ffmpeg failed (exit status 1)" \
+    "stall|$stalled none of the frames for 1 s" "deaf|$stalled none of the frames for 1 s" \
+    "sound-only|$stalled none of the frames for 1 s" "frames-only|$stalled none of the sound for 1 s" \
+    "endless|ffmpeg stalled: it wrote nothing for 1 s after the end of its input"; do
+    IFS='|' read -r mode message <<<"$entry"
+    export FAKE_PID=$work/fake.pid
     echo "an older video" >"$work/show.mp4"
-    FAKE_FFMPEG=$mode PATH="$fake:$PATH" "$bin/drmorvel-capture" --size 64x48 --fps 30 --to 1 --data "$data" \
-      --video "$work/show.mp4" 2>"$work/$mode.log"
+    FAKE_FFMPEG=$mode PATH="$fake:$PATH" timeout -k 5 60 "$bin/drmorvel-capture" --size 64x48 --fps 30 --to 2 \
+      --stall-seconds 1 --data "$data" --video "$work/show.mp4" 2>"$work/$mode.log"
     status=$?
     [ "$status" -eq 4 ] || fail "$mode failure: exit status $status, not 4"
-    grep -q "ffmpeg failed (exit status 1)" "$work/$mode.log" || fail "$mode failure: message: $(cat "$work/$mode.log")"
+    grep -qF "$message" "$work/$mode.log" || fail "$mode failure: message: $(cat "$work/$mode.log")"
+    kill -0 "$(cat "$FAKE_PID")" 2>/dev/null && fail "$mode failure: ffmpeg was left running"
     [ "$(cat "$work/show.mp4")" = "an older video" ] || fail "$mode failure: the asked name was written"
     rm -f "$work/show.mp4"
-    FAKE_FFMPEG=$mode PATH="$fake:$PATH" "$bin/drmorvel-capture" --size 64x48 --fps 30 --to 1 --data "$data" \
-      --video "$work/new.mp4" 2>/dev/null && fail "$mode failure: exit status 0"
+    FAKE_FFMPEG=$mode PATH="$fake:$PATH" timeout -k 5 60 "$bin/drmorvel-capture" --size 64x48 --fps 30 --to 2 \
+      --stall-seconds 1 --data "$data" --video "$work/new.mp4" 2>/dev/null && fail "$mode failure: exit status 0"
     [ -e "$work/new.mp4" ] && fail "$mode failure: a file was left under the asked name"
     ls "$work" | grep -q '\.part$' && fail "$mode failure: a temporary file was left"
   done

@@ -300,6 +300,8 @@ TEST_F(ModRender, BadOptionsOfEitherToolPrintUsageAndGiveStatusTwo) {
   }
   for (const char* bad : {"0", "-1", "1.5", "1000001", "abc", "''"})
     cases.push_back({capture_path, std::string("--every ") + bad + out + " --to 1"});
+  for (const char* bad : {"0", "-1", "1.5", "86401", "abc", "''", "30s"})
+    cases.push_back({capture_path, std::string("--stall-seconds ") + bad + out + " --to 1"});
   // audio.wav would pass 4 GiB before the last frame.
   cases.push_back({capture_path, "--to 50000" + out});
   cases.push_back({capture_path, "--fps 1000 --to 86400" + out});
@@ -350,7 +352,8 @@ TEST_F(ModRender, EveryLimitOfEitherToolIsAccepted) {
        {"--size 1x1 --fps 1 --from 0 --to 0 --every 1" + out,
         "--size 4096x4096 --fps 1000 --from 86400 --to 86400 --every 1000000" + sheet,
         "--size 1x4096 --to 48695" + out, "--size 4096x1 --from 0.5 --to 0.5" + out,
-        "--size 2x2 --to 86400" + video, "--size 4096x4096 --from 1 --to 2 --every 1" + video}) {
+        "--size 2x2 --to 86400 --stall-seconds 1" + video,
+        "--size 4096x4096 --from 1 --to 2 --every 1 --stall-seconds 86400" + video}) {
     SCOPED_TRACE("drmorvel-capture " + args);
     const Outcome run = run_tool(CAPTURE_PATH, args + data);
     EXPECT_EQ(run.err.find("usage:"), std::string::npos) << run.err;

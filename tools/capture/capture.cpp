@@ -56,8 +56,8 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: drmorvel-capture [--size WxH] [--fps N] [--from S] [--to S] [--every K]\n"
-    "                        [--data DIR] (--out DIR | --video FILE.mp4|FILE.mkv | --sheet "
-    "FILE.png)\n"
+    "                        [--data DIR] [--stall-seconds N]\n"
+    "                        (--out DIR | --video FILE.mp4|FILE.mkv | --sheet FILE.png)\n"
     "  --size WxH        frame size in pixels (default 1024x768); the picture\n"
     "                    keeps its centred 4:3 viewport, with black bars\n"
     "  --fps N           frames per second of show time (default 60)\n"
@@ -69,11 +69,13 @@ constexpr char kUsage[] =
     "  --video FILE.mp4  one H.264 + AAC video with the sound, made by ffmpeg\n"
     "                    (width and height even)\n"
     "  --video FILE.mkv  a lossless master instead: FFV1 (RGB) + FLAC in Matroska\n"
+    "  --stall-seconds N give up on ffmpeg (exit status 4) when it takes nothing\n"
+    "                    for N seconds, 1 to 86400 (default 30; --video only)\n"
     "  --sheet FILE.png  one contact sheet of the frames as thumbnails in order,\n"
     "                    each labelled with its time and song position (order:row)\n"
     "Exit status: 0 done, 1 no usable module, 2 bad options or files,\n"
-    "3 no OpenGL context, 4 ffmpeg or its encoder missing, or ffmpeg failed,\n"
-    "130 interrupted.\n";
+    "3 no OpenGL context, 4 ffmpeg or its encoder missing, or ffmpeg failed\n"
+    "or stalled, 130 interrupted.\n";
 
 constexpr int kRate = 44100;       // the 16-bit device's rate
 constexpr int kMaxSide = 4096;     // the largest frame side, in pixels
@@ -88,6 +90,7 @@ struct Options {
   double from = 0.0;
   double to = -1.0;  // negative: until the show ends
   int every = 1;
+  int stall_seconds = 30;
   const char* data = nullptr;
   const char* out = nullptr;
   const char* video = nullptr;
@@ -154,6 +157,10 @@ int parse(int argc, char** argv, Options& o) {
       if (!parse_whole(v, 1, 1000000, n))
         return usage("--every takes a whole number from 1 to 1000000");
       o.every = static_cast<int>(n);
+    } else if (arg == "--stall-seconds") {
+      if (!parse_whole(v, 1, 86400, n))
+        return usage("--stall-seconds takes a whole number from 1 to 86400");
+      o.stall_seconds = static_cast<int>(n);
     } else if (arg == "--data") {
       o.data = v;
     } else if (arg == "--out") {
@@ -251,6 +258,7 @@ int open_outputs(Capture& c) {
   } else if (o.video) {
     // Started before the GL context exists, while this process has one
     // thread: nothing of the renderer's threads is copied into ffmpeg.
+    c.video.stall_seconds = o.stall_seconds;
     if (!video_open(c.video, o.video, o.width, o.height, o.fps, kRate, c.why, sizeof c.why)) {
       std::fprintf(stderr, "drmorvel-capture: %s\n", c.why);
       return 4;
@@ -328,6 +336,13 @@ int keep_frame(Capture& c, int64_t k, int32_t p) {
   const Options& o = c.o;
   gl_target_read(c.target, rgb);
   if (o.video) {
+    // The sound up to the end of this frame goes first: ffmpeg may wait for
+    // it before it takes this frame (video_out.cpp). Pulling it now changes
+    // nothing that is drawn: this frame has been read back, and the next
+    // frame, or the end of the video, pulls up to there first anyway.
+    if (!pull_sound(c.pulled, samples_before_frame(k + 1, o.fps, kRate), c.sink, c.why,
+                    sizeof c.why))
+      return 4;
     if (!video_frame(c.video, rgb, c.why, sizeof c.why)) return interrupted ? 130 : 4;
   } else if (o.sheet) {
     if (!sheet_add(rgb, static_cast<double>(k) / o.fps, p)) {

@@ -10,6 +10,11 @@
 // which is renamed to the asked name only once ffmpeg has finished with
 // status 0; on every failure the temporary file is removed, so the asked
 // name never holds a half-written video.
+//
+// Nothing here waits on ffmpeg for ever: when it takes neither frames nor
+// sound for `stall_seconds`, or writes nothing for that long after the end
+// of its input without finishing, it is ended (SIGTERM, then SIGKILL when it does not go), waited
+// for, and the call fails with a reason that names the stall.
 #pragma once
 
 #include <csignal>
@@ -26,6 +31,8 @@ struct VideoOut {
   int video_fd = -1;  // our end of its standard input
   int audio_fd = -1;  // our end of its descriptor 3
   size_t frame_bytes = 0;
+  // How long ffmpeg may take nothing before the capture gives up on it.
+  int stall_seconds = 30;
   // When set and non-zero after a signal, waiting on ffmpeg gives up.
   volatile sig_atomic_t* stop = nullptr;
   char path[4096] = {};
@@ -48,7 +55,7 @@ int video_sound(VideoOut& v, const uint8_t* bytes, size_t count, char* why, int 
 
 // Sends one frame of width x height x 3 bytes, rows top first, keeping the
 // queued sound flowing meanwhile. Returns 0 with a reason when ffmpeg has
-// stopped reading (it exited or failed).
+// stopped reading (it exited or failed, or stalled).
 int video_frame(VideoOut& v, const uint8_t* rgb, char* why, int why_size);
 
 // Sends the rest of the sound, ends both streams and waits for ffmpeg. On
