@@ -5,7 +5,22 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"
 JOBS=$(nproc 2>/dev/null || echo 2)
 
-# Packages the build, the tests and the show need on Debian 12.
+# The packages below carry the same names on Debian 12 and Debian 13, except
+# the libraries whose names changed with the 64-bit time_t move of Debian 13:
+# there the old name is only a virtual package, which dpkg never reports as
+# installed, so asking for it would repeat the install on every run. Any
+# release after Debian 12 takes the new names.
+DEBIAN_VERSION=$(. /etc/os-release 2>/dev/null && echo "${VERSION_ID:-}")
+if [ "$DEBIAN_VERSION" = 12 ]; then
+  LIBPIPEWIRE=libpipewire-0.3-0
+else
+  LIBPIPEWIRE=libpipewire-0.3-0t64
+fi
+# The sanitizers' and libFuzzer's run-time libraries of the release's own
+# clang (14 on Debian 12, 19 on Debian 13).
+CLANG_PACKAGES=(clang libclang-rt-dev)
+
+# Packages the build, the tests and the show need.
 PACKAGES=(cmake g++ make pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri libegl1
           libjpeg62-turbo-dev libpng-dev libgtest-dev libbenchmark-dev
           xvfb xauth xdotool x11-utils openbox libx11-dev libxfixes-dev
@@ -18,17 +33,26 @@ VIDEO_PACKAGES=(ffmpeg)
 # and PulseAudio service (the library is what SDL's pipewire driver loads);
 # the comparison of what they heard with the offline rendering (numpy for
 # a 48000 Hz recording). Then Debian's checks of the package.
-SOUND_PACKAGES=(pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber libpipewire-0.3-0
+SOUND_PACKAGES=(pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber "$LIBPIPEWIRE"
                 dbus-daemon python3 python3-numpy)
 PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream devscripts groff-base python3)
 
+# Prints those of the given Debian packages that are not installed, one a
+# line. A virtual package is never installed by that name, so it is always
+# printed.
+missing_packages() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
+  done
+}
+
 # Installs whatever of the given Debian packages is missing: with apt-get as
 # root, through sudo otherwise; without either it prints the install line.
+# Nothing is run, not even apt-get update, when nothing is missing.
 ensure_packages() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-  done
+  local missing=()
+  mapfile -t missing < <(missing_packages "$@")
   [ ${#missing[@]} -eq 0 ] && return 0
   local sudo=()
   if [ "$(id -u)" -ne 0 ]; then
