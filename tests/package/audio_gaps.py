@@ -3,14 +3,18 @@
 offline rendering of the same song: stretches where the recording falls
 silent, repeats or skips while the rendering goes on.
 
-    audio_gaps.py [--bytes N] [--until SAMPLE] HEARD.raw REFERENCE.wav
+    audio_gaps.py [--bytes N] [--until SAMPLE [--slack FRAMES]] HEARD.raw REFERENCE.wav
 
 HEARD.raw is raw 16-bit mono from the sound server, starting before the
 show; only its first N bytes are compared (the part recorded while the show
 was playing). The two are aligned at the recording's first sound. With
---until, the comparison ends at that sample of the rendering, and a
-recording that ends before it counts as one more fault. Prints the number
-of faults; each is described on standard error."""
+--until, the comparison ends at that sample of the rendering: the start of
+the tick that ended the show. The show closes its sound at once, so what
+was still in flight then never reaches the sink: the recording may fall
+silent for good up to FRAMES samples before SAMPLE (default 0), and one
+that ends earlier counts as one more fault. Silence followed by more sound
+is a gap wherever it falls. Prints the number of faults; each is described
+on standard error, and where the recording ended on its last line."""
 
 import argparse
 import sys
@@ -59,6 +63,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bytes", type=int)
     parser.add_argument("--until", type=int)
+    parser.add_argument("--slack", type=int, default=0)
     parser.add_argument("heard")
     parser.add_argument("reference")
     args = parser.parse_args()
@@ -87,6 +92,9 @@ def main():
         d = next(k for k in range(0, n, 2) if heard[i + k : i + k + 2] != ref[j + k : j + k + 2])
         i += d
         j += d
+        if not heard[i:].strip(b"\0"):
+            # Nothing but silence from here on: the show closed its sound.
+            break
         faults += 1
         # The recording goes on after its silence, if any: find where in the
         # rendering, nearest to where it left off (the song may repeat
@@ -106,9 +114,17 @@ def main():
         note(faults, f"fault at {j / 88200:.3f} s of the song: {(k - i) / 88200:.3f} s not as rendered, "
              f"then resumes {(at - j) / 88200:+.3f} s away")
         i, j = k, at
-    if args.until is not None and j < len(ref) and faults <= MAX_NOTES:
-        faults += 1
-        note(faults, f"the recording ends at {j / 88200:.3f} s of the song, before {len(ref) / 88200:.3f} s")
+    if args.until is not None:
+        # Where the recording's sound ends against the tick that ended the
+        # show: whatever the rendering holds from there on was lost.
+        lost = (len(ref) - j) // 2
+        if lost > args.slack:
+            faults += 1
+            note(faults, f"the recording ends at {j / 88200:.3f} s of the song, {lost / 44.1:.1f} ms before "
+                 f"the tick that ended the show at {len(ref) / 88200:.3f} s; at most {args.slack / 44.1:.1f} ms "
+                 f"may be lost")
+        print(f"the sound ends {lost / 44.1:.1f} ms before the tick that ended the show "
+              f"(at most {args.slack / 44.1:.1f} ms may be lost)", file=sys.stderr)
     print(faults)
 
 

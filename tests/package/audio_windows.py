@@ -14,14 +14,19 @@ goes on from there. Windows where the rendering is nearly silent need only
 a nearly silent recording. The recording's level must also be the
 rendering's, within 0.1 dB over the whole comparison.
 
-    audio_windows.py [--rate R] [--bytes N] [--until SAMPLE] HEARD.raw REFERENCE.wav
+    audio_windows.py [--rate R] [--bytes N] [--until SAMPLE [--slack FRAMES]] HEARD.raw REFERENCE.wav
 
 HEARD.raw is raw 16-bit mono at R Hz (default 48000), starting before the
 show; only its first N bytes are compared. REFERENCE.wav is the rendering,
 16-bit mono at 44100 Hz; with --until the comparison ends at that sample of
-it, and a recording that ends before it counts as one more fault. Prints
-the number of faults; each is described on standard error, with the lowest
-window correlation and the level."""
+it, the start of the tick that ended the show. The show closes its sound at
+once, so what was still in flight then never reaches the sink: the
+recording may fall silent for good up to FRAMES samples at 44100 Hz before
+SAMPLE (default 0), and one that ends earlier counts as one more fault.
+Silence followed by more sound is a gap wherever it falls; the last window
+may be shorter than the others. Prints the number of faults; each is
+described on standard error, with the lowest window correlation, the level
+and where the sound ended."""
 
 import argparse
 import sys
@@ -40,6 +45,10 @@ MAX_NOTES = 20
 RENDER_RATE = 44100
 # Samples either side of a window shifted between samples.
 SHIFT_PAD = 256
+# The shortest stretch a correlation judges: 10 ms at 48000 Hz.
+MIN_PART = 480
+# Samples before a sound's abrupt end that a resampler's filter smears.
+RINGING = 128
 
 
 def resample_block(x, n_out, shift):
@@ -146,6 +155,7 @@ def main():
     parser.add_argument("--rate", type=int, default=48000)
     parser.add_argument("--bytes", type=int)
     parser.add_argument("--until", type=int)
+    parser.add_argument("--slack", type=int, default=0)
     parser.add_argument("heard")
     parser.add_argument("reference")
     args = parser.parse_args()
@@ -189,16 +199,33 @@ def main():
     dot = power = 0.0
     i = max(i0, -lag)
     end = len(ref)
-    while i + window <= len(heard) and i + lag + window <= end:
-        h = heard[i : i + window]
-        r = ref_window(ref, i + lag, window, shift)
-        ok, c = window_ok(h, r)
+    # The show closes its sound at once when it ends: from the recording's
+    # last sound on, the sink hears silence.
+    loud = np.nonzero(np.abs(heard) >= 2 * QUIET)[0]
+    last_sound = int(loud[-1]) + 1 if len(loud) else 0
+    ended = False
+    while i < len(heard) and i + lag < end:
+        # The last window may be short: the recording's end and the song's
+        # are checked wherever they fall.
+        n = min(window, len(heard) - i, end - (i + lag))
+        h = heard[i : i + n]
+        r = ref_window(ref, i + lag, n, shift)
+        ok, c = window_ok(h, r) if n >= MIN_PART else (True, 1.0)
         if ok:
             worst = min(worst, c)
             dot += float(np.dot(h, r))
             power += float(np.dot(r, r))
-            i += window
+            i += n
             continue
+        if last_sound <= i + n:
+            # The sound ends in this window for good. What came before its
+            # end must be the rendering's, but for the resampler's ringing
+            # around a sound cut off.
+            part = last_sound - RINGING - i
+            if part < MIN_PART or window_ok(heard[i : i + part], ref_window(ref, i + lag, part, shift))[0]:
+                i = last_sound
+                ended = True
+                break
         faults += 1
         bad = c
         at_song = (i + lag) / rate
@@ -230,12 +257,29 @@ def main():
         lag = found - k
         shift = peak_fraction(probe, ref, found)
         i = k
-    if args.until is not None and i + lag + window <= end:
-        faults += 1
-        note(faults, f"the recording ends at {(i + lag) / rate:.3f} s of the song, before {end / rate:.3f} s")
+    if args.until is not None:
+        # What the rendering holds between the recording's last sound and
+        # the tick that ended the show was lost; a quiet stretch of the song
+        # there, which a recording cannot tell from silence, is not. The
+        # recording's last sound is its last sample above the silence's
+        # bound, the rendering's first lost one above twice that: samples
+        # near the bound, the two sides of a resampler, could fall either way.
+        reach = min(i + lag, end)
+        rest = np.nonzero(np.abs(ref[reach:end]) >= 4 * QUIET)[0]
+        lost = (end - reach - int(rest[0])) if len(rest) else 0
+        slack = args.slack * rate / RENDER_RATE
+        how = "falls silent" if ended else "ends"
+        if lost > slack:
+            faults += 1
+            note(faults, f"the recording {how} at {reach / rate:.3f} s of the song, {lost / rate * 1000:.1f} ms "
+                 f"before the tick that ended the show at {end / rate:.3f} s; at most "
+                 f"{slack / rate * 1000:.1f} ms may be lost")
     gain_db = 20 * np.log10(dot / power) if dot > 0 and power > 0 else float("-inf")
     print(f"lowest window correlation {worst:.5f}, level {gain_db:+.3f} dB against the rendering, "
           f"aligned at {fraction:+.2f} samples", file=sys.stderr)
+    if args.until is not None:
+        print(f"the sound ends {lost / rate * 1000:.1f} ms before the tick that ended the show "
+              f"(at most {slack / rate * 1000:.1f} ms may be lost)", file=sys.stderr)
     if abs(gain_db) > MAX_GAIN_DB:
         faults += 1
         note(faults, f"the recording's level is {gain_db:+.2f} dB from the rendering's")

@@ -30,8 +30,9 @@
 #   sound_server_dropouts DIR how often the server found the client's stream
 #                             run dry and then refilled (needs
 #                             SOUND_SERVER_VERBOSE=1 at the start)
-#   sound_stream_protocol BINARY SECONDS
-#                             PipeWire: the protocol of BINARY's stream
+#   sound_stream_watch BINARY SECONDS
+#                             what the server reports of BINARY's stream
+#                             (showing within SECONDS) once it has gone
 
 sound_server_kind() {
   case ${SOUND_SERVER:-pulseaudio} in
@@ -200,42 +201,67 @@ sound_server_stop() {
   pipewire_pids=()
 }
 
-# PipeWire: the protocol through which the first playing stream of the
-# program BINARY came, printed once the stream shows (within SECONDS):
-# pulseaudio (PipeWire's PulseAudio service) or pipewire (its own); none
-# when no stream showed.
-sound_stream_protocol() {
-  local binary=$1 seconds=$2 protocol _
-  for _ in $(seq $((seconds * 4))); do
-    protocol=$(pw-dump 2>/dev/null | python3 -c '
-import json, sys
-for node in json.load(sys.stdin):
-    props = node.get("info", {}).get("props", {})
-    if props.get("media.class") == "Stream/Output/Audio" and props.get("application.process.binary") == sys.argv[1]:
-        print("pulseaudio" if props.get("client.api") == "pipewire-pulse" else "pipewire")
-        break' "$binary")
-    [ -n "$protocol" ] && { echo "$protocol"; return 0; }
-    sleep 0.25
-  done
-  echo none
+# What the server reports of the playing stream of the program BINARY,
+# printed once the stream has gone (tests/package/stream_watch.py): the
+# protocol it came through and the most sound the server holds of it.
+sound_stream_watch() {
+  python3 "$(dirname "${BASH_SOURCE[0]}")/stream_watch.py" "$(sound_server_kind)" "$1" "$2"
 }
 
 # An underrun followed by the end of that underrun: the stream ran dry while
 # playing and went on. The stream's start (an end without an underrun) and
 # its last underrun when the client stops feeding it are not counted.
 # PipeWire: a stream through its PulseAudio service ran dry (an underflow
-# told to the client, past the stream's start) and played on, or a client
-# of the graph, the show through SDL's pipewire driver, missed its cycle.
+# told to the client), or a client of the graph, the show through SDL's
+# pipewire driver, missed its cycle ("client too slow!" from PipeWire 0.3,
+# an xrun of the client's node from PipeWire 1.x). Each is counted only
+# while the stream plays: not in its first half second (PipeWire 1.x logs
+# an xrun as a node starts), nor in the half second before its client went
+# away (a stream that is closed or drained may run dry first). A line that
+# repeats within a short while PipeWire 1.x logs once, then how many it
+# left out ("(N suppressed)"): the count is of dropouts apart in time,
+# which is enough to tell a machine that starved the stream.
 sound_server_dropouts() {
   if [ "$(sound_server_kind)" = pulseaudio ]; then
     awk '/Implicit underrun of/ { pending = 1 } /end of underrun/ && pending { n++; pending = 0 }
          END { print n + 0 }' "$1/pulseaudio.log"
     return
   fi
-  local underflows slow
-  # Every underflow but the last of each stream, which may be its end.
-  underflows=$(awk '/UNDERFLOW channel:/ && !/offset:0$/ { n[$(NF - 3)]++ }
-    END { for (s in n) t += n[s] - 1; print t + 0 }' "$1/pipewire-pulse.log")
-  slow=$(grep -a -c 'client too slow!' "$1/pipewire.log")
-  echo $((underflows + slow))
+  cat "$1/pipewire-pulse.log" "$1/pipewire.log" | awk '
+    # Seconds of the line'"'"'s time stamp: [I][00884.672784] (PipeWire 0.3,
+    # since the start) or [I][05:13:49.220033] (1.x, the time of day).
+    function stamp(  t, n, parts) {
+      t = $1
+      sub(/^\[[A-Z]\]\[/, "", t)
+      sub(/\]$/, "", t)
+      n = split(t, parts, ":")
+      return n == 3 ? parts[1] * 3600 + parts[2] * 60 + parts[3] : t + 0
+    }
+    function seen(who) { if (!(who in start)) start[who] = stamp() }
+    # A node of the graph: (name-id).
+    match($0, /\) [a-z]/) {
+      for (i = 1; i <= NF; i++) if ($i ~ /^\(.*\)$/) { seen($i); node = $i; break }
+      if ($0 ~ /\) destroy$/) end[node] = stamp()
+      if ($0 ~ /client too slow!/ || $0 ~ /\) xrun /) at[++events] = stamp() SUBSEP node
+    }
+    # A client of the PulseAudio service: [name].
+    /mod\.protocol-pulse/ {
+      for (i = 1; i <= NF; i++) if ($i ~ /^\[.*\]:?$/ && $i !~ /^\[I\]/) {
+        who = $i
+        sub(/:$/, "", who)
+        seen(who)
+        if ($0 ~ /\] disconnected/) end[who] = stamp()
+        if ($0 ~ /UNDERFLOW channel:/) at[++events] = stamp() SUBSEP who
+        break
+      }
+    }
+    END {
+      for (e = 1; e <= events; e++) {
+        split(at[e], parts, SUBSEP)
+        t = parts[1]
+        who = parts[2]
+        if (t > start[who] + 0.5 && (!(who in end) || t < end[who] - 0.5)) n++
+      }
+      print n + 0
+    }'
 }

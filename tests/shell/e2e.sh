@@ -20,7 +20,29 @@ menu=$'Select your sound device:\n0 - None\n1 - 8-bit 22kHz\n2 - 16-bit 44kHz'
 
 fail() {
   echo "FAIL ($case_name): $*" >&2
+  [ "${E2E_INNER:-}" = 1 ] && explain >&2
   exit 1
+}
+
+# What a failure inside the X server leaves to go on: whether the show still
+# runs or how it exited, what it wrote on standard error, the windows the X
+# server holds and how busy the machine was.
+explain() {
+  if [ -n "${show_pid:-}" ]; then
+    if kill -0 "$show_pid" 2>/dev/null; then
+      echo "the show (process $show_pid, started ${show_started}s into the test) is still running"
+    else
+      wait "$show_pid"
+      echo "the show (started ${show_started}s into the test) exited with status $?"
+    fi
+  fi
+  if [ -n "${show_pid:-}${show_status:-}" ]; then
+    echo "its standard error:"
+    sed 's/^/  /' "$work/err"
+  fi
+  echo "after ${SECONDS}s, the windows on $DISPLAY:"
+  xwininfo -root -tree 2>&1 | sed 's/^/  /'
+  echo "load average: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 }
 
 # ---- inside the X server -------------------------------------------------
@@ -28,14 +50,22 @@ fail() {
 # The show's window, once it exists: searched again until it is found, for up
 # to 30 seconds, since a search fails outright when a window it walks past
 # goes away meanwhile (the window manager's own, or one of the show's while
-# it starts).
+# it starts). A show that has exited has none to find. The last search's
+# complaints are kept for a failure to show.
 find_window() {
   local wid deadline=$((SECONDS + 30))
-  while [ "$SECONDS" -lt "$deadline" ]; do
-    wid=$(xdotool search --name "$caption" 2>/dev/null | head -n 1)
+  while [ "$SECONDS" -lt "$deadline" ] && kill -0 "$show_pid" 2>/dev/null; do
+    wid=$(xdotool search --name "$caption" 2>"$work/search.err" | head -n 1)
     [ -n "$wid" ] && echo "$wid" && return 0
     sleep 0.1
   done
+}
+
+# Fails unless the show's window was found.
+expect_window() {
+  [ -n "$1" ] && return 0
+  [ -s "$work/search.err" ] && echo "the last search for the window said: $(cat "$work/search.err")" >&2
+  fail "no window named \"$caption\" $((SECONDS - show_started))s after the show started"
 }
 
 window_size() {
@@ -69,12 +99,15 @@ expect_size() {
 start_show() {
   timeout 60 "$bin/$1" -w >"$work/out" 2>"$work/err" &
   show_pid=$!
+  show_started=$SECONDS
+  show_status=
 }
 
 finish_show() {
   wait "$show_pid"
   status=$?
-  [ "$status" -eq "$1" ] || { cat "$work/err" >&2; fail "exit status $status, expected $1"; }
+  show_pid= show_status=$status
+  [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
   [ "$(cat "$work/out")" = "$menu" ] || fail "standard output is not the menu alone: $(cat "$work/out")"
 }
 
@@ -108,6 +141,7 @@ inner() {
       start_show drmorvel-nodata
       wait "$show_pid"
       status=$?
+      show_pid= show_status=$status
       [ "$status" -eq 1 ] || fail "exit status $status, expected 1"
       [ ! -s "$work/out" ] || fail "something was printed: $(cat "$work/out")"
       [ "$(grep -c 'zurivovariv.mod' "$work/err")" -eq 1 ] || fail "no single line about the module"
@@ -118,7 +152,7 @@ inner() {
       for key in q Escape; do
         start_show drmorvel-endless
         wid=$(find_window)
-        [ -n "$wid" ] || fail "no window"
+        expect_window "$wid"
         # Held down, the key does nothing; released, it ends the show.
         xdotool keydown --window "$wid" "$key"
         sleep 1
@@ -131,7 +165,7 @@ inner() {
       export SDL_AUDIODRIVER=dummy
       start_show drmorvel-endless
       wid=$(find_window)
-      [ -n "$wid" ] || fail "no window"
+      expect_window "$wid"
       "$bin/close-window" "$wid" || fail "could not ask the window to close"
       finish_show 0
       ;;
@@ -143,7 +177,7 @@ inner() {
       start_window_manager
       start_show drmorvel-endless
       wid=$(find_window)
-      [ -n "$wid" ] || fail "no window"
+      expect_window "$wid"
       expect_size "$wid" 1024x768
       # Hidden from the start, in a window too; shown only in the window
       # that F brings back.
@@ -208,7 +242,35 @@ if [ "${E2E_INNER:-}" = 1 ]; then
   exit 0
 fi
 
-for tool in xvfb-run xdotool xauth; do
+# Runs COMMAND inside an X server of the test's own, on a SCREEN. The server
+# picks its display itself (-displayfd), one that no other server holds.
+# xvfb-run -a guesses a free display from the lock files in /tmp instead, and
+# with another build's suite running its X servers beside this one, a show
+# once drew its window on another server than the one the test then searched
+# (the show ran on, the test's server held no window at all).
+#   run_in_x SCREEN COMMAND...
+run_in_x() {
+  local screen=$1 display= deadline=$((SECONDS + 30)) xvfb status
+  shift
+  # Local connections only, and no cookie to hand around.
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -ac 3>"$work/display" 2>"$work/xvfb.err" &
+  xvfb=$!
+  until display=$(head -n 1 "$work/display") && [ -n "$display" ]; do
+    if ! kill -0 "$xvfb" 2>/dev/null || [ "$SECONDS" -ge "$deadline" ]; then
+      kill "$xvfb" 2>/dev/null
+      echo "FAIL ($case_name): the X server did not start: $(tail -n 3 "$work/xvfb.err")" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+  DISPLAY=:$display E2E_INNER=1 "$@"
+  status=$?
+  kill "$xvfb"
+  wait "$xvfb"
+  return $status
+}
+
+for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d)
@@ -218,6 +280,6 @@ if [ "$case_name" = fullscreen_toggle ]; then
   screen=1280x1024x24
   command -v openbox >/dev/null 2>&1 || { echo "skipped: openbox is not installed"; exit 77; }
 fi
-E2E_INNER=1 xvfb-run -a -s "-screen 0 $screen" "$0" "$case_name" "$bin" "$module" "$work" || exit $?
+run_in_x "$screen" "$0" "$case_name" "$bin" "$module" "$work" || exit $?
 [ "$case_name" = audio_bytes ] && compare_audio
 exit 0
