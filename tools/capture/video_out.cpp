@@ -227,8 +227,7 @@ int reap(VideoOut& v, bool keep, char* why, int why_size) {
   const bool ok = got > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   if (ok && keep) {
     if (std::rename(v.temp_path, v.path) == 0) return 1;
-    std::snprintf(why, n, "cannot rename %s to %s: %s", v.temp_path, v.path,
-                  std::strerror(errno));
+    std::snprintf(why, n, "cannot rename %s to %s: %s", v.temp_path, v.path, std::strerror(errno));
   } else if (got > 0 && WIFSIGNALED(status)) {
     std::snprintf(why, n, "ffmpeg was ended by signal %d", WTERMSIG(status));
   } else if (got > 0 && !ok) {
