@@ -16,8 +16,9 @@ that ends earlier counts as one more fault. Silence followed by more sound
 is a gap wherever it falls. Prints the number of faults; each is described
 on standard error, and where the recording ended on its last line."""
 
-import argparse
 import sys
+
+import recording_args
 
 BLOCK = 2 * 4410          # 0.1 s of 16-bit mono
 NEAR = 2 * 44100          # first look for the lost place within 1 s
@@ -60,13 +61,7 @@ def note(count, text):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bytes", type=int)
-    parser.add_argument("--until", type=int)
-    parser.add_argument("--slack", type=int, default=0)
-    parser.add_argument("heard")
-    parser.add_argument("reference")
-    args = parser.parse_args()
+    args = recording_args.parse()
     heard = open(args.heard, "rb").read()
     if args.bytes is not None:
         heard = heard[: args.bytes]

@@ -28,10 +28,11 @@ may be shorter than the others. Prints the number of faults; each is
 described on standard error, with the lowest window correlation, the level
 and where the sound ended."""
 
-import argparse
 import sys
 
 import numpy as np
+
+import recording_args
 
 WINDOW_SECONDS = 0.1
 MIN_CORRELATION = 0.99
@@ -151,14 +152,7 @@ def note(count, text):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--rate", type=int, default=48000)
-    parser.add_argument("--bytes", type=int)
-    parser.add_argument("--until", type=int)
-    parser.add_argument("--slack", type=int, default=0)
-    parser.add_argument("heard")
-    parser.add_argument("reference")
-    args = parser.parse_args()
+    args = recording_args.parse(("--rate", {"type": int, "default": 48000}))
     rate = args.rate
     raw = open(args.heard, "rb").read()
     if args.bytes is not None:
