@@ -53,7 +53,7 @@ def pulse_inputs(binary):
 
 
 def pulse_spec(block):
-    """Bytes per frame and rate of a sink input's sample specification."""
+    """Bytes per frame and rate of a sink input's sample format."""
     m = re.search(r"Sample Specification: (\w+) (\d+)ch (\d+)Hz", block)
     if not m:
         return None

@@ -339,6 +339,46 @@ int check_encoders(const Encoders& needed, const char* what, char* why, size_t n
   return 1;
 }
 
+// The master's FLAC blocks hold at most one frame's sound (see the top).
+int flac_block(int rate, int fps) { return std::clamp(rate / fps, kMinFlacBlock, kMaxFlacBlock); }
+
+// Samples of silence before the sound, ending so that the first packet
+// completes a piece (see the top). ffmpeg 7 reads a raw input in pieces of
+// the largest power of two samples not over a tenth of a second, ffmpeg 5
+// in smaller ones that divide those.
+int lead_in_samples(VideoKind kind, int rate, int block) {
+  int piece = 1;
+  while (piece * 2 <= rate / 10 && piece * 2 <= kMaxPiece) piece *= 2;
+  const int first_packet = kind == VideoKind::master ? block : kAacFirstPacket;
+  return kLeadIn + (piece - first_packet % piece) % piece;
+}
+
+// Starts ffmpeg with `args`, the frame pipe's end on its standard input and
+// the sound pipe's on descriptor 3. Returns posix_spawnp's result.
+int spawn_ffmpeg(const char* const* args, int video_in, int audio_in, pid_t& pid) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, video_in, 0);
+  posix_spawn_file_actions_adddup2(&actions, audio_in, 3);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t signals;
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attr, &signals);
+  sigaddset(&signals, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attr, &signals);
+  // Its own process group: an interrupt at the terminal reaches only the
+  // capture, which then ends ffmpeg and removes the unfinished file.
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr,
+                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+  const int failed =
+      posix_spawnp(&pid, "ffmpeg", &actions, &attr, const_cast<char* const*>(args), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  return failed;
+}
+
 }  // namespace
 
 VideoKind video_kind(const char* path) {
@@ -388,16 +428,8 @@ int video_open(VideoOut& v, const char* path, int width, int height, int fps, in
   close(video[0]);
   close(audio[0]);
 
-  // The master's FLAC blocks hold at most one frame's sound, and the
-  // lead-in ends so that the first packet completes a piece (see the top).
-  // ffmpeg 7 reads a raw input in pieces of the largest power of two
-  // samples not over a tenth of a second, ffmpeg 5 in smaller ones that
-  // divide those.
-  const int block = std::clamp(rate / fps, kMinFlacBlock, kMaxFlacBlock);
-  int piece = 1;
-  while (piece * 2 <= rate / 10 && piece * 2 <= kMaxPiece) piece *= 2;
-  const int first_packet = kind == VideoKind::master ? block : kAacFirstPacket;
-  const int lead_in = kLeadIn + (piece - first_packet % piece) % piece;
+  const int block = flac_block(rate, fps);
+  const int lead_in = lead_in_samples(kind, rate, block);
   char size[32], frame_rate[16], sample_rate[16], trim[64], block_size[16];
   std::snprintf(size, sizeof size, "%dx%d", width, height);
   std::snprintf(frame_rate, sizeof frame_rate, "%d", fps);
@@ -424,27 +456,8 @@ int video_open(VideoOut& v, const char* path, int width, int height, int fps, in
   args[count++] = v.temp_path;
   args[count] = nullptr;
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, video_in, 0);
-  posix_spawn_file_actions_adddup2(&actions, audio_in, 3);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t signals;
-  sigemptyset(&signals);
-  posix_spawnattr_setsigmask(&attr, &signals);
-  sigaddset(&signals, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attr, &signals);
-  // Its own process group: an interrupt at the terminal reaches only the
-  // capture, which then ends ffmpeg and removes the unfinished file.
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr,
-                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   pid_t pid = -1;
-  const int failed =
-      posix_spawnp(&pid, "ffmpeg", &actions, &attr, const_cast<char* const*>(args), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
+  const int failed = spawn_ffmpeg(args, video_in, audio_in, pid);
   close(video_in);
   close(audio_in);
   if (failed != 0) {
