@@ -36,6 +36,31 @@ VIDEO_PACKAGES=(ffmpeg)
 SOUND_PACKAGES=(pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber "$LIBPIPEWIRE"
                 dbus-daemon python3 python3-numpy)
 PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream devscripts groff-base python3)
+# Today's desktops, from Debian 13 on: a headless Wayland compositor (sway,
+# with grim to read its frames back and the client libraries the tests'
+# virtual keyboard and pointer are built with), and SDL 2's interface over
+# SDL 3 (sdl2-compat) beside the release's own SDL 2. Debian 12's SDL 2.26
+# cannot draw under a headless compositor, and it has no SDL 3.
+if [ "$DEBIAN_VERSION" = 12 ]; then
+  DESKTOP_PACKAGES=()
+else
+  DESKTOP_PACKAGES=(sway grim libwayland-dev libxkbcommon-dev xkb-data libsdl2-compat)
+fi
+# Everything scripts/test installs.
+TEST_PACKAGES=("${PACKAGES[@]}" "${VIDEO_PACKAGES[@]}" "${SOUND_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}"
+               "${DESKTOP_PACKAGES[@]}")
+
+# The directory of sdl2-compat's libSDL2-2.0.so.0 where a release ships it
+# beside its own SDL 2 (Debian 13's libsdl2-compat), else nothing. A program
+# built against SDL 2 runs on SDL 3 with it first on LD_LIBRARY_PATH, as on
+# a release whose SDL 2 is sdl2-compat.
+sdl2_compat_dir() {
+  local dir
+  for dir in /usr/lib/*-linux-gnu/sdl2-compat; do
+    [ -e "$dir/libSDL2-2.0.so.0" ] && echo "$dir" && return 0
+  done
+  return 0
+}
 
 # Prints those of the given Debian packages that are not installed, one a
 # line. A virtual package is never installed by that name, so it is always

@@ -3,14 +3,16 @@
 (tests/package/sound_server.sh) for as long as it plays, and prints what the
 server reports of it once it is gone:
 
-    protocol=P latency_frames=N latency="how it was made up"
+    protocol=P latency_frames=N latency="how it was made up" sdl=V format="F"
 
 P is the protocol the stream came through: pulseaudio (PulseAudio, or
 PipeWire's PulseAudio service) or pipewire (PipeWire's own); none when no
 stream showed within SECONDS. N is the most sound, in frames at the
 stream's rate, that the server holds of the stream between taking it and
 the sink hearing it: what is lost when the program closes its stream at
-once.
+once. V is the major version of the SDL library the program runs on (2, or 3
+under sdl2-compat), F the stream's format as the server took it (sample type,
+channels, rate, and through PipeWire the buffer SDL asked for).
 - PulseAudio reports it per stream as it changes: its buffer latency and
   the sink's. What counts is what it held when the stream went away: the
   largest of the looks (two a second) in the last LAST_LOOKS before then.
@@ -61,8 +63,17 @@ def pulse_spec(block):
     return width * int(m.group(2)), int(m.group(3))
 
 
+def sdl_version(pid):
+    """3 when process PID has SDL 3 loaded (sdl2-compat), 2 when SDL 2, else ?."""
+    try:
+        maps = open(f"/proc/{int(pid)}/maps").read()
+    except (OSError, ValueError):
+        return "?"
+    return "3" if "/libSDL3.so" in maps else "2" if "/libSDL2-2.0.so" in maps else "?"
+
+
 def look_pulseaudio(binary):
-    """(protocol, frames, how) of the stream now, or None."""
+    """(protocol, frames, how, sdl, format) of the stream now, or None."""
     for block in pulse_inputs(binary):
         buffer = re.search(r"Buffer Latency: (\d+) usec", block)
         sink = re.search(r"Sink Latency: (\d+) usec", block)
@@ -71,7 +82,9 @@ def look_pulseaudio(binary):
             continue
         usec = int(buffer.group(1)) + int(sink.group(1))
         how = f"buffer latency {int(buffer.group(1)) / 1000:.1f} ms + sink latency {int(sink.group(1)) / 1000:.1f} ms"
-        return "pulseaudio", usec * spec[1] // 1000000, how
+        pid = re.search(r'application.process.id = "(\d+)"', block)
+        name = re.search(r"Sample Specification: ([^\n]*)", block).group(1)
+        return "pulseaudio", usec * spec[1] // 1000000, how, sdl_version(pid.group(1) if pid else ""), name
     return None
 
 
@@ -90,15 +103,19 @@ def look_pipewire(binary):
             continue
         quantum = int(m.group(1)) * rate // int(m.group(2))
         how = f"quantum up to {m.group(1)}/{m.group(2)} s"
+        sdl = sdl_version(props.get("application.process.id", ""))
+        form = (node.get("info", {}).get("params", {}).get("Format") or [{}])[0]
+        name = (f"{form.get('format', '?')} {form.get('channels', '?')}ch {form.get('rate', '?')}Hz, "
+                f"buffer {m.group(1)} frames")
         if props.get("client.api") != "pipewire-pulse":
-            return "pipewire", quantum, how
+            return "pipewire", quantum, how, sdl, name
         tlength = props.get("pulse.attr.tlength")
         blocks = pulse_inputs(binary)
         spec = pulse_spec(blocks[0]) if blocks else None
         if tlength is None or spec is None:
             continue
         frames = int(tlength) // spec[0]
-        return "pulseaudio", quantum + frames, f"{how} + target length {tlength} bytes ({frames} frames)"
+        return "pulseaudio", quantum + frames, f"{how} + target length {tlength} bytes ({frames} frames)", sdl, name
     return None
 
 
@@ -118,8 +135,9 @@ def main():
         elif time.monotonic() > deadline:
             break
         time.sleep(LOOK)
-    protocol, frames, how = max(looks, key=lambda look: look[1]) if looks else ("none", 0, "no stream")
-    print(f'protocol={protocol} latency_frames={frames} latency="{how}"')
+    protocol, frames, how, sdl, name = (max(looks, key=lambda look: look[1]) if looks
+                                        else ("none", 0, "no stream", "?", "none"))
+    print(f'protocol={protocol} latency_frames={frames} latency="{how}" sdl={sdl} format="{name}"')
 
 
 main()
