@@ -93,19 +93,23 @@ ensure_packages() {
   "${sudo[@]}" apt-get update -q >&2 || true
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends \
     "${missing[@]}" >&2 || { echo "Could not install: ${missing[*]}" >&2; exit 1; }
+  PACKAGES_INSTALLED=yes
 }
 
 # Configures and builds the tree in $1 (default build/) with the given extra
 # CMake options. The data directory is the build's own data/. The tree is
 # configured afresh whenever the options or the compilers (CC, CXX) differ
 # from the ones it was configured with, so that no stale cache entry
-# outlives the option that set it.
+# outlives the option that set it, and after ensure_packages installed
+# anything: what the configure looked for and did not find may be there now
+# (scripts/run installs less than scripts/test).
 build_tree() {
   local dir=${1:-$BUILD}; shift || true
   local options=(-DDRMORVEL_DATA_DIR="$dir/data/" "$@")
   local wanted="CC=${CC:-} CXX=${CXX:-} ${options[*]}"
   local stamp="$dir/drmorvel-configured-with"
-  if [ ! -f "$dir/CMakeCache.txt" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$wanted" ]; then
+  if [ ! -f "$dir/CMakeCache.txt" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$wanted" ] ||
+     [ "${PACKAGES_INSTALLED:-}" = yes ]; then
     # The cache and the compiler checks go; built objects stay, and the build
     # remakes those whose flags changed.
     rm -rf "$dir/CMakeCache.txt" "$dir"/CMakeFiles/[0-9]*.[0-9]*

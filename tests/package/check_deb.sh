@@ -14,6 +14,11 @@ for tool in lintian desktop-file-validate appstreamcli hardening-check; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/test installs it)"
 done
 
+# The package and this check are about the system's own libraries.
+# dpkg-shlibdeps and ldd find libraries as the loader would, LD_LIBRARY_PATH
+# included: a library put first there for a test (sdl2-compat, say) would
+# become the package's dependency.
+unset LD_LIBRARY_PATH
 rm -rf "$work" && mkdir -p "$work" || exit 1
 "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
   fail "cpack failed: $(tail -n 20 "$work/cpack.log")"

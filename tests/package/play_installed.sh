@@ -153,8 +153,10 @@ play_once() {
   local probe=$!
   sound_stream_watch "$(basename "${program:-drmorvel}")" 120 >"$play/stream" &
   local watch=$!
-  # A small screen: the show fills it, and software rendering keeps up.
-  PLAY_INNER=1 PLAY_PROGRAM=$program xvfb-run -a -s "-screen 0 320x240x24" "$0" "$debdir" "$bin" "$play" \
+  # A small screen: the show fills it, and software rendering keeps up. The
+  # server's socket in /tmp alone: Linux's abstract socket is shared by
+  # every root on the machine (tests/shell/e2e.sh).
+  PLAY_INNER=1 PLAY_PROGRAM=$program xvfb-run -a -s "-screen 0 320x240x24 -nolisten local" "$0" "$debdir" "$bin" "$play" \
     "$server" "$driver" || fail "xvfb-run failed"
   sleep 1  # the last sound the server took reaches the recording
   kill -TERM "$probe" && wait "$probe"

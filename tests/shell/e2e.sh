@@ -413,13 +413,18 @@ fi
 # xvfb-run -a guesses a free display from the lock files in /tmp instead, and
 # with another build's suite running its X servers beside this one, a show
 # once drew its window on another server than the one the test then searched
-# (the show ran on, the test's server held no window at all).
+# (the show ran on, the test's server held no window at all). The server
+# listens on its socket in /tmp alone, not on Linux's abstract socket of the
+# same name, which every root on the machine shares: a Debian 13 root's
+# server (scripts/test-release) cannot see this one's lock file, once took
+# the same display and drew the show of a test here.
 #   run_in_x SCREEN COMMAND...
 run_in_x() {
   local screen=$1 display= deadline=$((SECONDS + 30)) xvfb status
   shift
   # Local connections only, and no cookie to hand around.
-  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -ac 3>"$work/display" 2>"$work/xvfb.err" &
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -nolisten local -ac 3>"$work/display" \
+    2>"$work/xvfb.err" &
   xvfb=$!
   until display=$(head -n 1 "$work/display") && [ -n "$display" ]; do
     if ! kill -0 "$xvfb" 2>/dev/null || [ "$SECONDS" -ge "$deadline" ]; then
