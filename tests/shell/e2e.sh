@@ -411,6 +411,15 @@ if [ "${E2E_INNER:-}" = 1 ]; then
   exit 0
 fi
 
+# True, after ending it and saying so with the last LINES of its LOG, when
+# the display server PID being waited for has exited or DEADLINE has passed.
+#   gave_up PID DEADLINE WHAT LOG LINES
+gave_up() {
+  kill -0 "$1" 2>/dev/null && [ "$SECONDS" -lt "$2" ] && return 1
+  kill "$1" 2>/dev/null
+  echo "FAIL ($case_name): $3 did not start: $(tail -n "$5" "$4")" >&2
+}
+
 # Runs COMMAND inside an X server of the test's own, on a SCREEN. The server
 # picks its display itself (-displayfd), one that no other server holds.
 # xvfb-run -a guesses a free display from the lock files in /tmp instead, and
@@ -430,11 +439,7 @@ run_in_x() {
     2>"$work/xvfb.err" &
   xvfb=$!
   until display=$(head -n 1 "$work/display") && [ -n "$display" ]; do
-    if ! kill -0 "$xvfb" 2>/dev/null || [ "$SECONDS" -ge "$deadline" ]; then
-      kill "$xvfb" 2>/dev/null
-      echo "FAIL ($case_name): the X server did not start: $(tail -n 3 "$work/xvfb.err")" >&2
-      return 1
-    fi
+    gave_up "$xvfb" "$deadline" "the X server" "$work/xvfb.err" 3 && return 1
     sleep 0.1
   done
   DISPLAY=:$display E2E_INNER=1 "$@"
@@ -467,11 +472,7 @@ CONFIG
   until socket=$(cd "$runtime" && ls wayland-[0-9] 2>/dev/null | head -n 1) &&
     ipc=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -n 1) && [ -n "$socket" ] && [ -n "$ipc" ] &&
     [[ $(SWAYSOCK=$ipc swaymsg -p -t get_outputs 2>/dev/null) == *"mode: 1280x1024"* ]]; do
-    if ! kill -0 "$sway" 2>/dev/null || [ "$SECONDS" -ge "$deadline" ]; then
-      kill "$sway" 2>/dev/null
-      echo "FAIL ($case_name): sway did not start: $(tail -n 5 "$work/sway.log")" >&2
-      return 1
-    fi
+    gave_up "$sway" "$deadline" sway "$work/sway.log" 5 && return 1
     sleep 0.1
   done
   env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" SWAYSOCK="$ipc" \
