@@ -90,11 +90,12 @@ case $driver in
   pipewire) [ "$server" != pulseaudio ] || fail "SDL's pipewire driver needs a PipeWire server" ;;
   *) fail "unknown SDL audio driver $driver" ;;
 esac
-for tool in xvfb-run openbox xprop pactl parec python3 "${tools[@]}"; do
+for tool in Xvfb openbox xprop pactl parec python3 "${tools[@]}"; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/test installs it)"
 done
 export SOUND_SERVER=$server
 source "$here/sound_server.sh"
+source "$here/../shell/x_server.sh"
 rate=$(sound_record_rate)
 if [ "$rate" != 44100 ]; then
   /usr/bin/python3 -c 'import numpy' 2>/dev/null || fail "python3-numpy is not installed (scripts/test installs it)"
@@ -109,6 +110,7 @@ if [ -n "$debdir" ]; then
   [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one package in $debdir, got: ${debs[*]}"
   deb=$(readlink -f "${debs[0]}")
   cleanup() {
+    x_server_stop
     sound_server_stop 2>/dev/null
     DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 purge -y -q drmorvel \
       >"$work/remove.log" 2>&1 || echo "could not remove drmorvel: $(tail -n 5 "$work/remove.log")" >&2
@@ -119,7 +121,7 @@ if [ -n "$debdir" ]; then
   [ -f "$entry" ] || fail "no desktop entry at $entry"
   show=$(basename "$deb")
 else
-  trap 'sound_server_stop 2>/dev/null' EXIT
+  trap 'x_server_stop; sound_server_stop 2>/dev/null' EXIT
   show="the test show"
 fi
 
@@ -153,11 +155,11 @@ play_once() {
   local probe=$!
   sound_stream_watch "$(basename "${program:-drmorvel}")" 120 >"$play/stream" &
   local watch=$!
-  # A small screen: the show fills it, and software rendering keeps up. The
-  # server's socket in /tmp alone: Linux's abstract socket is shared by
-  # every root on the machine (tests/shell/e2e.sh).
-  PLAY_INNER=1 PLAY_PROGRAM=$program xvfb-run -a -s "-screen 0 320x240x24 -nolisten local" "$0" "$debdir" "$bin" "$play" \
-    "$server" "$driver" || fail "xvfb-run failed"
+  # A small screen: the show fills it, and software rendering keeps up.
+  x_server_start 320x240x24 "$play" 2>"$play/x_server.err" || fail "$(cat "$play/x_server.err")"
+  DISPLAY=$x_server_display PLAY_INNER=1 PLAY_PROGRAM=$program "$0" "$debdir" "$bin" "$play" "$server" "$driver" ||
+    fail "the play inside the X server failed"
+  x_server_stop
   sleep 1  # the last sound the server took reaches the recording
   kill -TERM "$probe" && wait "$probe"
   wait "$watch"
