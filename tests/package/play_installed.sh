@@ -67,6 +67,13 @@ if [ "${PLAY_INNER:-}" = 1 ]; then  # inside the X server
   fi
   status=0
   [ "$driver" = desktop ] || export SDL_AUDIODRIVER=$driver
+  # A desktop's GPU draws the frames; here Mesa's software renderer does,
+  # as fast as it can (Xvfb has no vertical sync), with a thread for every
+  # core: the show took 150 % of the two cores, and the sound server and
+  # SDL's audio thread, at normal priority, were now and then too late for
+  # a server buffer of 35 ms (PipeWire at 48000 Hz). One rendering thread
+  # leaves them a core (the show took 94 %).
+  export LP_NUM_THREADS=1
   timeout 400 "${command[@]}" </dev/null >"$work/show.out" 2>"$work/show.err" || status=$?
   echo "$status" >"$work/status"
   kill "$wm_pid" 2>/dev/null
