@@ -23,7 +23,7 @@
 # No reset (-noreset): by default the server resets once its last client
 # has left, and a client that connects meanwhile is dropped. The keys test
 # starts its second show the moment the first one has left; that show could
-# not open the display (1 run in 15 beside the capture tests), and SDL, with
+# not open the display (2 runs in 28 beside the capture tests), and SDL, with
 # no driver named, went on without a window on its offscreen driver.
 #
 # No cookie to hand around (-ac): the server takes local connections only.
