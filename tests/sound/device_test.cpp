@@ -425,11 +425,14 @@ TEST_F(DeviceChoiceTest, TheDiskDriversBytesLastOneSecondPerFiftyTicks) {
       samples += callback_log[i].bytes / width;
       ++lengths[callback_log[i].bytes / width];
       ASSERT_EQ(callback_log[i].ticks, samples / per_tick + 1)
-          << "after call " << i << " (" << callback_log[i].bytes << " bytes), at sample " << samples;
+          << "after call " << i << " (" << callback_log[i].bytes << " bytes), at sample "
+          << samples;
     }
-    std::printf("SDL %d: the callback gets %d-bit %d Hz, %d channel(s), buffers of %u bytes; it was called for",
-                sdl3 ? 3 : 2, SDL_AUDIO_BITSIZE(opened_audio.format), opened_audio.freq,
-                opened_audio.channels, opened_audio.size);
+    std::printf(
+        "SDL %d: the callback gets %d-bit %d Hz, %d channel(s), buffers of %u bytes; it was called "
+        "for",
+        sdl3 ? 3 : 2, SDL_AUDIO_BITSIZE(opened_audio.format), opened_audio.freq,
+        opened_audio.channels, opened_audio.size);
     for (const auto& [frames, count] : lengths) std::printf(" %d frames x %d", frames, count);
     std::printf("\n");
     if (sdl3) continue;
