@@ -151,10 +151,12 @@ render() {
 # sink heard the rendering, 1 on a fault of the show, 2 when the server
 # reports that the show's stream ran dry: the machine did not run the
 # show's audio thread in time (the stall probe says how late it woke a
-# real-time thread), which says nothing of the show. Leaves in $verdict
-# what was heard and what the stream reported.
+# real-time thread), which says nothing of the show; 3 when the sink heard
+# the rendering but SDL 3 ended the show with 1 as it closed the window
+# (below). Leaves in $verdict what was heard and what the stream reported.
 play_once() {
-  local program=$1 refdir=$2 until=$3 status faults underruns protocol latency slack play=$work/play
+  local program=$1 refdir=$2 until=$3 status faults underruns protocol latency slack sdl sdl_close_fault
+  local play=$work/play
   rm -rf "$play" && mkdir -p "$play"
   SOUND_SERVER_VERBOSE=1 sound_server_start "$play" || fail "no sound server"
   sound_record_start "$play/heard.raw" || fail "no recording"
@@ -173,7 +175,22 @@ play_once() {
   sound_server_stop
 
   status=$(cat "$play/status")
-  [ "$status" = 0 ] || fail "exit status $status: $(tail -n 20 "$play/show.err")"
+  sdl=$(sed -n 's/.* sdl=\([0-9?]*\) .*/\1/p' "$play/stream")
+  # SDL 3 before its fix of September 2026 (Debian 13 has 3.2.10) may end
+  # the program as it closes a full-screen window under a window manager:
+  # it asks for the coordinates of the window's frame, which the window
+  # manager may have destroyed already, and Xlib's default handler exits
+  # with 1 on the error (SDL issue 16240). Seen in 1 of the first 3 whole
+  # shows on sdl2-compat, after the show had played to its end. The sound is
+  # still checked; the test is then skipped, naming SDL's fault.
+  sdl_close_fault=no
+  if [ "$status" = 1 ] && [ "$sdl" = 3 ] &&
+    grep -q -F 'BadWindow (invalid Window parameter)' "$play/show.err" &&
+    grep -q -F '40 (X_TranslateCoords)' "$play/show.err"; then
+    sdl_close_fault=yes
+  else
+    [ "$status" = 0 ] || fail "exit status $status: $(tail -n 20 "$play/show.err")"
+  fi
   grep -q -F 'Select your sound device:' "$play/show.out" || fail "the show did not print its menu"
   protocol=$(sed -n 's/^protocol=\([a-z]*\) .*/\1/p' "$play/stream")
   latency=$(sed -n 's/.* latency_frames=\([0-9]*\) .*/\1/p' "$play/stream")
@@ -187,7 +204,6 @@ play_once() {
   # and what the server held of the stream (frames at the show's rate). On
   # SDL 3 (sdl2-compat) the show's buffers pass through an audio stream of
   # SDL 3's on their way to the device, which holds up to one more.
-  sdl=$(sed -n 's/.* sdl=\([0-9?]*\) .*/\1/p' "$play/stream")
   buffers=1
   [ "$sdl" = 3 ] && buffers=2
   slack=$((buffers * sdl_buffer + latency))
@@ -203,7 +219,10 @@ play_once() {
   verdict+=", SDL driver: $driver; $(tail -n 1 "$play/faults"):"
   verdict+=" $buffers SDL buffer(s) of $sdl_buffer frames + the server's $latency"
   verdict+=" ($(sed -n 's/.* latency="\([^"]*\)".*/\1/p' "$play/stream")); machine: $(cat "$play/stalls")"
-  [ "$faults" = 0 ] && return 0
+  if [ "$faults" = 0 ]; then
+    [ "$sdl_close_fault" = yes ] && return 3
+    return 0
+  fi
   echo "the sound heard differs from the rendering ($faults faults):" >&2
   cat "$play/faults" >&2
   echo "the server found the show's stream run dry $underruns times; $verdict" >&2
@@ -223,6 +242,10 @@ if [ -n "$debdir" ]; then
     0) echo "ok: $show played to its end through $server; $((until / 44100)) s of sound heard $heard ($verdict)"
        exit 0 ;;
     1) fail "the show's sound is wrong" ;;
+    3) echo "skipped: $show played to its end through $server and its sound was heard $heard, but SDL 3" \
+         "then ended it with 1 (X error BadWindow in X_TranslateCoords as it closed the full-screen window:" \
+         "SDL issue 16240, mended after SDL 3.2) ($verdict)"
+       exit 77 ;;
   esac
   if [ "$rate" != 44100 ]; then
     # The test song starts at full loudness at once, which a graph at
@@ -245,6 +268,10 @@ for attempt in 1 2; do
          "($verdict)"
        exit 0 ;;
     1) fail "the show's sound is wrong" ;;
+    3) echo "skipped: the test show played to its end through $server and its sound was heard $heard, but SDL 3" \
+         "then ended it with 1 (X error BadWindow in X_TranslateCoords as it closed the full-screen window:" \
+         "SDL issue 16240, mended after SDL 3.2) ($verdict)"
+       exit 77 ;;
   esac
   [ "$attempt" = 1 ] && [ -z "$debdir" ] && echo "the test show ran dry on a busy machine: it is played once more" >&2
 done
